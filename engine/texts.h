@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,7 +10,9 @@
 namespace rudi {
 
 // A text is GBK bytes; an absent text is the empty text. Every length, count and position is
-// in bytes; a byte of 0x80 or above begins a two-byte character.
+// in bytes; a byte of 0x80 or above begins a two-byte character. Texts are zero-terminated in
+// the program's model: every operation here reads a text only up to its first NUL byte, so
+// "12\0" "34" is the text "12" (length 2, converts to 12, equals "12").
 using Text = std::string;
 
 // A one-dimensional array of texts. Callers number its members from 1 (see memberCount).
@@ -18,11 +21,17 @@ using TextArray = std::vector<Text>;
 // Decimal digits, "-" before a negative value, no padding ("%d").
 Text integerText(std::int32_t value);
 
+// The first stage of textToInteger, character by character: the full-width forms A3A1..A3FE
+// become the ASCII byte of their second byte minus 0x80, the ideographic space A1A1 a blank,
+// A1AB "~", A1EE and A1EF "*"; other characters stay; a lead byte that ends the text is dropped.
+Text foldFullWidth(std::string_view text);
+
 // Full-width forms folded to ASCII, then leading white space, an optional sign and digits,
 // accumulated in 32-bit arithmetic that wraps around. No digits gives 0.
 std::int32_t textToInteger(std::string_view text);
 
-// Truncation toward zero to a signed 64-bit integer.
+// Truncation toward zero to a signed 64-bit integer. Values beyond the 64-bit range (and the
+// infinities) saturate to its nearer end; NaN gives 0.
 std::int64_t truncateToInteger(double value);
 
 std::int32_t byteLength(std::string_view text);
