@@ -9,6 +9,7 @@
 #include "runtime/win32/wide.h"
 
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 #include <uxtheme.h>
 
@@ -91,6 +92,13 @@ SYSTEMTIME systemTimeOf(DateTime value) {
     const long long days = static_cast<long long>(makeDateTime(p.year, p.month, p.day, 0, 0, 0));
     st.wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 6) % 7);
     return st;
+}
+
+// Copies as much of text as fits, always zero-terminated.
+template <std::size_t N> void copyTruncated(wchar_t (&buffer)[N], std::wstring_view text) {
+    const std::size_t n = std::min(text.size(), N - 1);
+    std::copy_n(text.data(), n, buffer);
+    buffer[n] = L'\0';
 }
 
 std::wstring windowText(HWND hwnd) {
@@ -296,7 +304,7 @@ void Win32Runtime::createControls(WindowInstance& w) {
             lf.lfUnderline = d.font->underline ? TRUE : FALSE;
             lf.lfCharSet = d.font->face.empty() ? DEFAULT_CHARSET : GB2312_CHARSET;
             const std::wstring face = widen(d.font->face);
-            wcsncpy_s(lf.lfFaceName, face.c_str(), _TRUNCATE);
+            copyTruncated(lf.lfFaceName, face);
             c.ownFont = CreateFontIndirectW(&lf);
         }
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.ownFont ? c.ownFont : guiFont),
@@ -324,15 +332,22 @@ void Win32Runtime::createControls(WindowInstance& w) {
                           reinterpret_cast<DWORD_PTR>(this));
         w.controls.push_back(c);
     }
-    // Containers lie beneath what they hold: the tab control at the bottom, group boxes above.
-    for (ControlInstance& c : w.controls) {
-        if (c.design->kind == ControlKind::groupBox) {
-            SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // Stacking: controls the user works with on top, in design order (which is also the Tab
+    // order); beneath them the labels, a later one over an earlier one; then the group boxes
+    // and, at the bottom, the tab control, so a container never hides what it holds.
+    const auto sendToBottom = [](HWND hwnd) {
+        SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    };
+    for (auto it = w.controls.rbegin(); it != w.controls.rend(); ++it) {
+        if (it->design->kind == ControlKind::label) {
+            sendToBottom(it->hwnd);
         }
     }
-    for (ControlInstance& c : w.controls) {
-        if (c.design->kind == ControlKind::tabControl) {
-            SetWindowPos(c.hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (ControlKind containerKind : {ControlKind::groupBox, ControlKind::tabControl}) {
+        for (ControlInstance& c : w.controls) {
+            if (c.design->kind == containerKind) {
+                sendToBottom(c.hwnd);
+            }
         }
     }
 }
@@ -551,19 +566,24 @@ void Win32Runtime::setGeometry(WindowName window, std::string_view name, Geometr
     placeControl(*w, *c);
 }
 
-void Win32Runtime::addTrayIcon() {
-    WindowInstance* w = instance(WindowName::main);
-    if (w == nullptr || trayIcon_ == nullptr) {
-        return;
-    }
+NOTIFYICONDATAW Win32Runtime::trayRecord(HICON icon) {
     NOTIFYICONDATAW nid{};
     nid.cbSize = sizeof nid;
-    nid.hWnd = w->hwnd;
+    WindowInstance* w = instance(WindowName::main);
+    nid.hWnd = w != nullptr ? w->hwnd : nullptr;
     nid.uID = trayIconId;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nid.uCallbackMessage = trayCallbackMessage;
-    nid.hIcon = trayIcon_;
-    wcsncpy_s(nid.szTip, trayTip_.c_str(), _TRUNCATE);
+    nid.hIcon = icon;
+    copyTruncated(nid.szTip, trayTip_);
+    return nid;
+}
+
+void Win32Runtime::addTrayIcon() {
+    if (instance(WindowName::main) == nullptr || trayIcon_ == nullptr) {
+        return;
+    }
+    NOTIFYICONDATAW nid = trayRecord(trayIcon_);
     Shell_NotifyIconW(NIM_ADD, &nid);
 }
 
@@ -571,11 +591,8 @@ void Win32Runtime::removeTrayIcon() {
     if (trayIcon_ == nullptr) {
         return;
     }
-    if (WindowInstance* w = instance(WindowName::main)) {
-        NOTIFYICONDATAW nid{};
-        nid.cbSize = sizeof nid;
-        nid.hWnd = w->hwnd;
-        nid.uID = trayIconId;
+    if (instance(WindowName::main) != nullptr) {
+        NOTIFYICONDATAW nid = trayRecord(nullptr);
         Shell_NotifyIconW(NIM_DELETE, &nid);
     }
     DestroyIcon(trayIcon_);
@@ -602,14 +619,7 @@ void Win32Runtime::setTrayIcon(WindowName window, bool present, std::string_view
         addTrayIcon();
         return;
     }
-    NOTIFYICONDATAW nid{};
-    nid.cbSize = sizeof nid;
-    nid.hWnd = instance(window)->hwnd;
-    nid.uID = trayIconId;
-    nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    nid.uCallbackMessage = trayCallbackMessage;
-    nid.hIcon = icon;
-    wcsncpy_s(nid.szTip, trayTip_.c_str(), _TRUNCATE);
+    NOTIFYICONDATAW nid = trayRecord(icon);
     Shell_NotifyIconW(NIM_MODIFY, &nid);
     DestroyIcon(trayIcon_);
     trayIcon_ = icon;
@@ -947,6 +957,23 @@ LRESULT Win32Runtime::handleControlMessage(WindowInstance& w, ControlInstance& c
         const WindowHandlers& h = w.design->handlers;
         guarded([&] { h.leftButtonReleased(*this, name); });
         return 0;
+    }
+    if (message == WM_PAINT && d.kind == ControlKind::groupBox) {
+        // A group box draws only its frame and caption: its inside is painted here, in the
+        // window's colour, and the box then draws itself over it.
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(c.hwnd, &ps);
+        RECT r;
+        GetClientRect(c.hwnd, &r);
+        FillRect(dc, &r, w.background);
+        DefSubclassProc(c.hwnd, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        EndPaint(c.hwnd, &ps);
+        handled = true;
+        return 0;
+    }
+    if (message == WM_ERASEBKGND && d.kind == ControlKind::groupBox) {
+        handled = true;
+        return TRUE;
     }
     if (message == WM_SETCURSOR && d.kind == ControlKind::label && d.font && d.font->underline) {
         // An underlined label is a link: show the hand.

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <map>
 #include <memory>
 #include <string>
@@ -104,6 +106,7 @@ private:
     POINT parentOrigin(WindowInstance& w, const ControlDesign& c);
     void showPage(WindowInstance& w, int page);
     void armTimer(WindowInstance& w, const ControlDesign& timer);
+    NOTIFYICONDATAW trayRecord(HICON icon);
     void addTrayIcon();
     void removeTrayIcon();
 
