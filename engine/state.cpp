@@ -7,7 +7,9 @@ ProgramState& state() {
     return theState;
 }
 
-void resetState() { state() = ProgramState{}; }
+void resetState() {
+    state() = ProgramState{};
+}
 
 std::int32_t intervalInSeconds(std::string_view intervalText) {
     const double seconds = textToInteger(intervalText) * 60.0;

@@ -8,11 +8,11 @@
 namespace rudi {
 
 struct ProgramState {
-    Text restIntervalText;     // the 提示频率 last loaded or applied
+    Text restIntervalText; // the 提示频率 last loaded or applied
     std::int32_t secondsToRest = 0;
-    TextArray eventTimeParts;  // the stored 事件时间 split on "*": date text, stored time text
+    TextArray eventTimeParts; // the stored 事件时间 split on "*": date text, stored time text
     std::int32_t restSeconds = 0;
-    Text restMessage;          // the copies below are written to the store by 确定 only
+    Text restMessage; // the copies below are written to the store by 确定 only
     Text eventMessage;
     Text eventTimeText;
     std::int32_t autoRun = 0;

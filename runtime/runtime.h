@@ -20,7 +20,7 @@ struct ScreenSize {
 enum class Geometry { left, top, width, height };
 
 class Runtime {
-public:
+  public:
     virtual ~Runtime() = default;
 
     // Windows. Loading creates a window from its design, runs its creation handler and shows

@@ -31,6 +31,8 @@ struct Point {
 
 // The tray menu opens right-aligned: its right edge 5 pixels left of the cursor, its top
 // 5 pixels above it.
-constexpr Point trayMenuAnchor(Point cursor) { return {cursor.x - 5, cursor.y - 5}; }
+constexpr Point trayMenuAnchor(Point cursor) {
+    return {cursor.x - 5, cursor.y - 5};
+}
 
 } // namespace rudi

@@ -22,9 +22,9 @@ struct Colour {
 };
 
 struct FontDesign {
-    std::string_view face;  // empty: the system's default face
-    int height;             // character height in pixels
-    int weight;             // 400 normal, 700 bold
+    std::string_view face; // empty: the system's default face
+    int height;            // character height in pixels
+    int weight;            // 400 normal, 700 bold
     bool underline;
 };
 
@@ -34,36 +34,36 @@ enum class ControlKind {
     label,            // paints its rectangle in its background colour, then its text
     transparentLabel, // paints only its text over what lies beneath
     editBox,
-    longDatePicker,   // the long date format with a drop-down calendar
-    timePicker,       // spin buttons instead of a calendar
+    longDatePicker, // the long date format with a drop-down calendar
+    timePicker,     // spin buttons instead of a calendar
     checkBox,
     pushButton,
-    pictureBox,       // draws the banner picture unscaled from its top-left corner, clipped
+    pictureBox, // draws the banner picture unscaled from its top-left corner, clipped
     timer,
 };
 
 // Style flags of a control.
 enum ControlFlag : unsigned {
     noFlags = 0,
-    multiLine = 1u << 0,     // edit box: wraps at its width, Enter starts a new line
-    wordWrap = 1u << 1,      // label: words wrap at its width, text starts at the top
-    integerInput = 1u << 2,  // edit box: typed characters limited to digits and "-"
-    initialFocus = 1u << 3,  // takes the focus when its window is shown
+    multiLine = 1u << 0,    // edit box: wraps at its width, Enter starts a new line
+    wordWrap = 1u << 1,     // label: words wrap at its width, text starts at the top
+    integerInput = 1u << 2, // edit box: typed characters limited to digits and "-"
+    initialFocus = 1u << 3, // takes the focus when its window is shown
 };
 
 struct ControlDesign {
     std::string_view name;
     ControlKind kind;
-    std::string_view parent;  // empty: the window itself
-    int page;                 // page of the parent tab control, or -1
-    int id;                   // control identifier, unique in its window
+    std::string_view parent; // empty: the window itself
+    int page;                // page of the parent tab control, or -1
+    int id;                  // control identifier, unique in its window
     int left, top, width, height;
     std::string_view text;
     std::optional<Colour> textColour;
-    std::optional<Colour> backColour;  // empty: the kind's own (labels: the 3D face colour)
-    std::optional<FontDesign> font;    // empty: the system's default GUI font
+    std::optional<Colour> backColour; // empty: the kind's own (labels: the 3D face colour)
+    std::optional<FontDesign> font;   // empty: the system's default GUI font
     unsigned flags = noFlags;
-    int timerPeriod = 0;      // timers: milliseconds
+    int timerPeriod = 0; // timers: milliseconds
 };
 
 struct MenuItemDesign {
@@ -72,7 +72,7 @@ struct MenuItemDesign {
 };
 
 struct MenuDesign {
-    std::string_view caption;  // the top-level item, hidden: it never shows in a menu bar
+    std::string_view caption; // the top-level item, hidden: it never shows in a menu bar
     std::vector<MenuItemDesign> items;
 };
 
@@ -93,12 +93,12 @@ enum class Frame { fixedToolWindow, none };
 struct WindowDesign {
     WindowName name;
     std::string_view title;
-    int width, height;  // outer size, centred on the screen when loaded
+    int width, height; // outer size, centred on the screen when loaded
     Frame frame;
     bool taskbarButton;
     bool topmost;
-    std::optional<Colour> background;  // empty: the system's 3D face colour
-    bool backgroundMusic;              // the tune, looped from creation to destruction
+    std::optional<Colour> background; // empty: the system's 3D face colour
+    bool backgroundMusic;             // the tune, looped from creation to destruction
     std::vector<ControlDesign> controls;
     std::optional<MenuDesign> menu;
     WindowHandlers handlers;

@@ -35,7 +35,9 @@ template <class Expected> Expected readExpected(Runtime& rt, std::string_view fi
     return *value;
 }
 
-Text readText(Runtime& rt, std::string_view field) { return readExpected<Text>(rt, field); }
+Text readText(Runtime& rt, std::string_view field) {
+    return readExpected<Text>(rt, field);
+}
 
 void rebuildEventTimeParts(Runtime& rt) {
     state().eventTimeParts = splitText(readText(rt, "事件时间"), "*");
@@ -74,8 +76,8 @@ void applySettings(Runtime& rt) {
     }
     s.restMessage = rt.text(main, "编辑框2");
     s.eventMessage = rt.text(main, "编辑框3");
-    s.eventTimeText = buildEventTimeText(rt.dateTimeValue(main, "日期框1"),
-                                         rt.dateTimeValue(main, "日期框2"));
+    s.eventTimeText =
+        buildEventTimeText(rt.dateTimeValue(main, "日期框1"), rt.dateTimeValue(main, "日期框2"));
     s.autoRun = rt.checked(main, "选择框1") == 1 ? 1 : 0;
 
     // The old record is replaced by the new one in a single write: a failure at any point

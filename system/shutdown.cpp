@@ -4,7 +4,9 @@
 
 namespace rudi {
 
-void startShutdown(Runtime& rt) { rt.runCommandLine(shutdownCommandLine, false); }
+void startShutdown(Runtime& rt) {
+    rt.runCommandLine(shutdownCommandLine, false);
+}
 
 void onShutdownBoxClicked(Runtime& rt) {
     if (rt.checked(WindowName::main, "选择框2") == 0) {
@@ -12,6 +14,8 @@ void onShutdownBoxClicked(Runtime& rt) {
     }
 }
 
-void onLinkReleased(Runtime& rt) { rt.openWebAddress(rt.text(WindowName::main, "标签9")); }
+void onLinkReleased(Runtime& rt) {
+    rt.openWebAddress(rt.text(WindowName::main, "标签9"));
+}
 
 } // namespace rudi

@@ -12,8 +12,8 @@ class Runtime;
 inline constexpr std::string_view shortcutDescription = "快捷方式";
 
 // The link in the Startup folder; none when the folder is unknown.
-std::optional<std::filesystem::path> startupLinkPath(
-    const std::optional<std::filesystem::path>& startupFolder);
+std::optional<std::filesystem::path>
+startupLinkPath(const std::optional<std::filesystem::path>& startupFolder);
 
 // "rudi.EXE" in the program directory; a bare drive such as "C:" gives that drive's root.
 std::filesystem::path shortcutTarget(const std::filesystem::path& programDirectory);

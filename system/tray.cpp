@@ -12,8 +12,12 @@ void onTrayEvent(Runtime& rt, std::int32_t code) {
     }
 }
 
-void onShowItem(Runtime& rt) { rt.setWindowVisible(WindowName::main, true); }
+void onShowItem(Runtime& rt) {
+    rt.setWindowVisible(WindowName::main, true);
+}
 
-void onExitItem(Runtime& rt) { rt.endProgram(0); }
+void onExitItem(Runtime& rt) {
+    rt.endProgram(0);
+}
 
 } // namespace rudi

@@ -6,8 +6,7 @@
 namespace rudi {
 
 inline constexpr std::string_view mainWindowTitle = "澄屿rudi软件v1.0 - rudi开发组作品";
-inline constexpr std::string_view aboutText =
-    "休息提醒小工具，出品：";
+inline constexpr std::string_view aboutText = "休息提醒小工具，出品：";
 inline constexpr std::string_view makerWebAddress = "https://rudi.example.org/";
 
 WindowHandlers mainWindowHandlers();

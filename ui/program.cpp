@@ -11,6 +11,8 @@ void startProgram(Runtime& rt) {
     rt.loadWindow(WindowName::main);
 }
 
-void exitCleanup() { resetState(); }
+void exitCleanup() {
+    resetState();
+}
 
 } // namespace rudi

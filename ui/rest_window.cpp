@@ -9,7 +9,9 @@ namespace {
 constexpr WindowName rest = WindowName::rest;
 
 // Window geometry goes through doubles and is truncated toward zero.
-int truncated(double value) { return static_cast<int>(truncateToInteger(value)); }
+int truncated(double value) {
+    return static_cast<int>(truncateToInteger(value));
+}
 
 void restartCountdown(Runtime& rt) {
     state().secondsToRest = intervalInSeconds(rt.text(WindowName::main, "编辑框1"));
@@ -53,7 +55,9 @@ void onBackToWork(Runtime& rt) {
     rt.destroyWindow(rest);
 }
 
-void onRestWindowClosing(Runtime& rt) { restartCountdown(rt); }
+void onRestWindowClosing(Runtime& rt) {
+    restartCountdown(rt);
+}
 
 WindowHandlers restWindowHandlers() {
     WindowHandlers h;

@@ -42,8 +42,8 @@ HBITMAP loadBanner(HINSTANCE instance, SIZE& size) {
         return nullptr;
     }
     UINT width = 0, height = 0;
-    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 ||
-        width > 4096 || height > 4096) {
+    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0 || width > 4096 ||
+        height > 4096) {
         return nullptr;
     }
     BITMAPINFO info{};

@@ -8,7 +8,7 @@
 namespace rudi::win32 {
 
 template <class T> class ComPtr {
-public:
+  public:
     ComPtr() = default;
     ComPtr(const ComPtr&) = delete;
     ComPtr& operator=(const ComPtr&) = delete;
@@ -38,7 +38,7 @@ public:
     }
     void** putVoid() { return reinterpret_cast<void**>(put()); }
 
-private:
+  private:
     T* p_ = nullptr;
 };
 

@@ -23,8 +23,12 @@ std::span<const std::uint8_t> rawData(HINSTANCE instance, int id) {
 
 } // namespace
 
-std::span<const std::uint8_t> bannerBytes(HINSTANCE instance) { return rawData(instance, IDR_BANNER); }
+std::span<const std::uint8_t> bannerBytes(HINSTANCE instance) {
+    return rawData(instance, IDR_BANNER);
+}
 
-std::span<const std::uint8_t> tuneBytes(HINSTANCE instance) { return rawData(instance, IDR_TUNE); }
+std::span<const std::uint8_t> tuneBytes(HINSTANCE instance) {
+    return rawData(instance, IDR_TUNE);
+}
 
 } // namespace rudi::win32

@@ -90,7 +90,8 @@ std::optional<fs::path> Win32Runtime::startupFolder() {
 fs::path Win32Runtime::programDirectory() {
     std::wstring buffer(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD n =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (n == 0) {
             return {};
         }
@@ -122,6 +123,8 @@ bool Win32Runtime::createShortcut(const fs::path& link, const fs::path& target,
     return SUCCEEDED(file->Save(link.c_str(), TRUE));
 }
 
-bool Win32Runtime::deleteFile(const fs::path& path) { return DeleteFileW(path.c_str()) != FALSE; }
+bool Win32Runtime::deleteFile(const fs::path& path) {
+    return DeleteFileW(path.c_str()) != FALSE;
+}
 
 } // namespace rudi::win32

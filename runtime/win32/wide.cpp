@@ -16,8 +16,8 @@ std::wstring widen(std::string_view gbk) {
     if (gbk.empty() || gbk.size() > INT_MAX) {
         return {};
     }
-    const int n = MultiByteToWideChar(gbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()),
-                                      nullptr, 0);
+    const int n =
+        MultiByteToWideChar(gbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
     if (n > 0) {
         MultiByteToWideChar(gbkCodePage, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(),
@@ -35,8 +35,8 @@ Text narrow(std::wstring_view wide) {
                                       nullptr, 0, nullptr, nullptr);
     Text text(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
     if (n > 0) {
-        WideCharToMultiByte(gbkCodePage, 0, wide.data(), static_cast<int>(wide.size()),
-                            text.data(), n, nullptr, nullptr);
+        WideCharToMultiByte(gbkCodePage, 0, wide.data(), static_cast<int>(wide.size()), text.data(),
+                            n, nullptr, nullptr);
     }
     return text;
 }

@@ -26,7 +26,9 @@ const wchar_t* className(WindowName name) {
     return name == WindowName::main ? L"rudi.MainWindow" : L"rudi.RestWindow";
 }
 
-COLORREF colourRef(const Colour& c) { return RGB(c.red, c.green, c.blue); }
+COLORREF colourRef(const Colour& c) {
+    return RGB(c.red, c.green, c.blue);
+}
 
 bool isContainer(ControlKind kind) {
     return kind == ControlKind::tabControl || kind == ControlKind::groupBox;
@@ -50,15 +52,14 @@ ControlClass controlClass(const ControlDesign& c) {
         if (c.flags & wordWrap) {
             return {L"STATIC", child | SS_LEFT | SS_NOPREFIX | SS_NOTIFY, 0};
         }
-        return {L"STATIC", child | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY,
-                0};
+        return {L"STATIC", child | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX | SS_NOTIFY, 0};
     case ControlKind::transparentLabel:
         return {L"STATIC", child | SS_LEFTNOWORDWRAP | SS_CENTERIMAGE | SS_NOPREFIX,
                 WS_EX_TRANSPARENT};
     case ControlKind::editBox:
         if (c.flags & multiLine) {
-            return {L"EDIT", child | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL |
-                                 ES_WANTRETURN,
+            return {L"EDIT",
+                    child | WS_TABSTOP | ES_LEFT | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                     WS_EX_CLIENTEDGE};
         }
         return {L"EDIT", child | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
@@ -234,9 +235,9 @@ void Win32Runtime::loadWindow(WindowName window) {
     const int top = (screen.height - design.height) / 2;
 
     windows_[window] = std::move(owned);
-    HWND hwnd = CreateWindowExW(exStyle, className(window), widen(design.title).c_str(), style,
-                                left, top, design.width, design.height, nullptr, nullptr,
-                                instance_, &w);
+    HWND hwnd =
+        CreateWindowExW(exStyle, className(window), widen(design.title).c_str(), style, left, top,
+                        design.width, design.height, nullptr, nullptr, instance_, &w);
     if (hwnd == nullptr) {
         windows_.erase(window);
         reportError(std::nullopt, "无法创建窗口");
@@ -291,12 +292,12 @@ void Win32Runtime::createControls(WindowInstance& w) {
         const ControlClass cls = controlClass(d);
         const POINT origin = parentOrigin(w, d);
         const bool visible = d.page < 0 || d.page == w.page;
-        const std::wstring text = d.kind == ControlKind::tabControl ? std::wstring{} : widen(d.text);
-        c.hwnd = CreateWindowExW(cls.exStyle, cls.name, text.c_str(),
-                                 cls.style | (visible ? WS_VISIBLE : 0), origin.x + d.left,
-                                 origin.y + d.top, d.width, d.height, w.hwnd,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), instance_,
-                                 nullptr);
+        const std::wstring text =
+            d.kind == ControlKind::tabControl ? std::wstring{} : widen(d.text);
+        c.hwnd = CreateWindowExW(
+            cls.exStyle, cls.name, text.c_str(), cls.style | (visible ? WS_VISIBLE : 0),
+            origin.x + d.left, origin.y + d.top, d.width, d.height, w.hwnd,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(d.id)), instance_, nullptr);
         if (d.font) {
             LOGFONTW lf{};
             lf.lfHeight = -d.font->height; // a character height, not a cell height
@@ -388,7 +389,9 @@ void Win32Runtime::armTimer(WindowInstance& w, const ControlDesign& timer) {
     SetTimer(w.hwnd, static_cast<UINT_PTR>(timer.id), static_cast<UINT>(delay), nullptr);
 }
 
-bool Win32Runtime::windowExists(WindowName window) { return instance(window) != nullptr; }
+bool Win32Runtime::windowExists(WindowName window) {
+    return instance(window) != nullptr;
+}
 
 void Win32Runtime::destroyWindow(WindowName window) {
     if (WindowInstance* w = instance(window)) {
@@ -419,7 +422,8 @@ void Win32Runtime::setAlwaysOnTop(WindowName window, bool onTop) {
 
 void Win32Runtime::enableMaximizeBox(WindowName window) {
     if (WindowInstance* w = instance(window)) {
-        SetWindowLongPtrW(w->hwnd, GWL_STYLE, GetWindowLongPtrW(w->hwnd, GWL_STYLE) | WS_MAXIMIZEBOX);
+        SetWindowLongPtrW(w->hwnd, GWL_STYLE,
+                          GetWindowLongPtrW(w->hwnd, GWL_STYLE) | WS_MAXIMIZEBOX);
     }
 }
 
@@ -655,7 +659,9 @@ ScreenSize Win32Runtime::screenSize() {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-void Win32Runtime::registerExitCleanup(void (*cleanup)()) { exitCleanup_ = cleanup; }
+void Win32Runtime::registerExitCleanup(void (*cleanup)()) {
+    exitCleanup_ = cleanup;
+}
 
 void Win32Runtime::endProgram(int exitCode) {
     ending_ = true;
@@ -703,7 +709,8 @@ int Win32Runtime::runMessageLoop() {
 
 LRESULT CALLBACK Win32Runtime::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        auto* w = static_cast<WindowInstance*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        auto* w =
+            static_cast<WindowInstance*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         w->hwnd = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(w));
     }
@@ -833,7 +840,8 @@ void Win32Runtime::onCommand(WindowInstance& w, WPARAM wParam, LPARAM lParam) {
 
 LRESULT Win32Runtime::onNotify(WindowInstance& w, const NMHDR& header) {
     ControlInstance* c = w.control(header.hwndFrom);
-    if (c != nullptr && c->design->kind == ControlKind::tabControl && header.code == TCN_SELCHANGE) {
+    if (c != nullptr && c->design->kind == ControlKind::tabControl &&
+        header.code == TCN_SELCHANGE) {
         showPage(w, static_cast<int>(SendMessageW(c->hwnd, TCM_GETCURSEL, 0, 0)));
     }
     return 0;

@@ -21,7 +21,7 @@ class Win32Runtime;
 struct ControlInstance {
     const ControlDesign* design = nullptr;
     HWND hwnd = nullptr;
-    int left = 0, top = 0, width = 0, height = 0;  // relative to the design's parent
+    int left = 0, top = 0, width = 0, height = 0; // relative to the design's parent
     HFONT ownFont = nullptr;                      // owned; null: the default GUI font
 };
 
@@ -30,8 +30,8 @@ struct WindowInstance {
     const WindowDesign* design = nullptr;
     HWND hwnd = nullptr;
     std::vector<ControlInstance> controls;
-    HBRUSH background = nullptr;  // owned when the design has a colour of its own
-    int page = 0;                 // selected page of the tab control
+    HBRUSH background = nullptr; // owned when the design has a colour of its own
+    int page = 0;                // selected page of the tab control
     bool ownsBackground = false;
 
     ControlInstance* control(std::string_view name);
@@ -40,7 +40,7 @@ struct WindowInstance {
 };
 
 class Win32Runtime final : public Runtime {
-public:
+  public:
     explicit Win32Runtime(HINSTANCE instance);
     ~Win32Runtime() override;
     Win32Runtime(const Win32Runtime&) = delete;
@@ -87,12 +87,12 @@ public:
 
     LRESULT handleMessage(WindowInstance& w, UINT message, WPARAM wParam, LPARAM lParam);
 
-private:
+  private:
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK controlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT_PTR id, DWORD_PTR self);
-    LRESULT handleControlMessage(WindowInstance& w, ControlInstance& c, UINT message,
-                                 WPARAM wParam, LPARAM lParam, bool& handled);
+    LRESULT handleControlMessage(WindowInstance& w, ControlInstance& c, UINT message, WPARAM wParam,
+                                 LPARAM lParam, bool& handled);
     void onCommand(WindowInstance& w, WPARAM wParam, LPARAM lParam);
     LRESULT onNotify(WindowInstance& w, const NMHDR& header);
     LRESULT onControlColour(WindowInstance& w, HDC dc, HWND child, bool edit);

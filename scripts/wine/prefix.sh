@@ -1,12 +1,61 @@
 #!/usr/bin/env bash
-# Makes the test prefix once (guarded by a lock, so parallel tests wait for the first one).
+# Makes and configures the test prefix. The first caller builds it under a lock while parallel
+# callers wait; once the stamp matches this script and prefix.reg, a call returns at once. A
+# changed configuration is applied again to the existing prefix.
 set -euo pipefail
-source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
-mkdir -p "$(dirname "$WINEPREFIX")"
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/env.sh"
+
+stamp=$WINEPREFIX/.rudi-prefix-stamp
+want=$(cat "$here/prefix.sh" "$here/prefix.reg" | sha1sum | cut -d' ' -f1)
+[ "$(cat "$stamp" 2>/dev/null)" = "$want" ] && exit 0
+
+mkdir -p "$WINEPREFIX"
 exec 9>"$WINEPREFIX.lock"
 flock 9
-if [ ! -f "$WINEPREFIX/.rudi-ready" ]; then
-  "$rudi_wine" wineboot -i >/dev/null 2>&1 || true
-  /usr/lib/wine/wineserver -w || true
-  touch "$WINEPREFIX/.rudi-ready"
+[ "$(cat "$stamp" 2>/dev/null)" = "$want" ] && exit 0
+
+log=$WINEPREFIX.log
+: >"$log"
+fail() {
+  echo "prefix.sh: $*; Wine's output is in $log" >&2
+  exit 1
+}
+# Every Wine process started here gets the lock's descriptor closed: the server and the
+# services it starts outlive this script and would otherwise hold the lock for a minute.
+wine_quiet() { "$rudi_wine" "$@" </dev/null >>"$log" 2>&1 9>&-; }
+
+# Started here with its output elsewhere: a server started by a test's own Wine process would
+# hold the test's output pipe open and keep ctest waiting until the server ends.
+"$rudi_wineserver" -p"${RUDI_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 9>&- || true
+
+if [ ! -f "$WINEPREFIX/.rudi-booted" ]; then
+  wine_quiet wineboot -i || fail "wineboot -i failed"
+  touch "$WINEPREFIX/.rudi-booted"
 fi
+
+# Wine's console tools write to a pipe in the OEM code page (936 here).
+wine_text() { "$rudi_wine" "$@" </dev/null 2>>"$log" 9>&- | iconv -f GBK -t UTF-8 | tr -d '\r'; }
+
+# regedit reads the file as UTF-16LE (its byte-order mark and version 5 header say so), the
+# only form in which the Chinese face names survive.
+wine_quiet regedit /S "Z:${here//\//\\}\\prefix.reg" || fail "regedit could not import prefix.reg"
+query=$(wine_text reg query 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体)
+grep -q '宋体.*REG_SZ.*WenQuanYi Micro Hei' <<<"$query" || fail "the font replacement for 宋体 did not arrive: $query"
+
+# Caption buttons come from Marlett; without it they show letters.
+install -m 644 /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+
+# Windows always has a per-user Startup folder; create it where Wine's shell looks for it.
+startup_win=$(wine_text reg query \
+  'HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders' /v Startup |
+  sed -n 's/^ *Startup *REG_SZ *//p')
+[ -n "$startup_win" ] || fail "no Startup entry under Shell Folders"
+startup_unix=$(wine_text winepath -u "$startup_win")
+[ -n "$startup_unix" ] || fail "winepath could not translate $startup_win"
+mkdir -p "$startup_unix"
+startup_unix=$(realpath "$startup_unix")
+printf '%s\n' "$startup_unix" >"$WINEPREFIX/.rudi-startup-dir"
+
+printf '%s\n' "$want" >"$stamp.tmp"
+mv -f "$stamp.tmp" "$stamp"

@@ -8,7 +8,9 @@ namespace rudi::testing {
 
 namespace {
 
-const char* nameOf(WindowName w) { return w == WindowName::main ? "main" : "rest"; }
+const char* nameOf(WindowName w) {
+    return w == WindowName::main ? "main" : "rest";
+}
 
 } // namespace
 
@@ -39,7 +41,9 @@ void FakeRuntime::start() {
     dispatch([this] { startProgram(*this); });
 }
 
-void FakeRuntime::registerExitCleanup(void (*cleanup)()) { exitCleanup_ = cleanup; }
+void FakeRuntime::registerExitCleanup(void (*cleanup)()) {
+    exitCleanup_ = cleanup;
+}
 
 void FakeRuntime::runExitCleanup() {
     if (exitCleanup_) {
@@ -61,7 +65,7 @@ void FakeRuntime::click(WindowName w, std::string_view name) {
     const auto& h = windowDesign(w).handlers;
     auto& c = control(w, name);
     if (windowDesign(w).control(name)->kind == ControlKind::checkBox) {
-        c.checked = !c.checked;  // the click event comes after the state has changed
+        c.checked = !c.checked; // the click event comes after the state has changed
     }
     if (h.clicked) {
         dispatch([&] { h.clicked(*this, name); });
@@ -142,7 +146,9 @@ void FakeRuntime::loadWindow(WindowName w) {
     }
 }
 
-bool FakeRuntime::windowExists(WindowName w) { return window(w) != nullptr; }
+bool FakeRuntime::windowExists(WindowName w) {
+    return window(w) != nullptr;
+}
 
 void FakeRuntime::destroyWindow(WindowName w) {
     if (windowExists(w)) {
@@ -215,7 +221,9 @@ void FakeRuntime::makeTranslucent(WindowName w, int alpha) {
     }
 }
 
-void FakeRuntime::enableThemedLook() { themedLook = true; }
+void FakeRuntime::enableThemedLook() {
+    themedLook = true;
+}
 
 Text FakeRuntime::text(WindowName w, std::string_view name) {
     return windowExists(w) ? control(w, name).text : Text{};
@@ -328,9 +336,13 @@ void FakeRuntime::openWebAddress(std::string_view address) {
     record("web " + std::string(address));
 }
 
-std::optional<std::filesystem::path> FakeRuntime::startupFolder() { return startup; }
+std::optional<std::filesystem::path> FakeRuntime::startupFolder() {
+    return startup;
+}
 
-std::filesystem::path FakeRuntime::programDirectory() { return programDir; }
+std::filesystem::path FakeRuntime::programDirectory() {
+    return programDir;
+}
 
 bool FakeRuntime::createShortcut(const std::filesystem::path& link,
                                  const std::filesystem::path& target,
@@ -346,7 +358,9 @@ bool FakeRuntime::deleteFile(const std::filesystem::path& path) {
     return true;
 }
 
-ScreenSize FakeRuntime::screenSize() { return screen; }
+ScreenSize FakeRuntime::screenSize() {
+    return screen;
+}
 
 void FakeRuntime::endProgram(int code) {
     ending_ = true;
@@ -370,9 +384,13 @@ void FakeRuntime::reportError(std::optional<int> code, std::string_view message)
     throw ProgramEnded{-1};
 }
 
-FakeClock::FakeClock(WallClockTime start) : now_(start) { setClock(this); }
+FakeClock::FakeClock(WallClockTime start) : now_(start) {
+    setClock(this);
+}
 
-FakeClock::~FakeClock() { setClock(nullptr); }
+FakeClock::~FakeClock() {
+    setClock(nullptr);
+}
 
 WallClockTime FakeClock::localNow() {
     if (onRead) {

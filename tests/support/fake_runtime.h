@@ -39,7 +39,7 @@ struct FakeWindow {
 struct MessageBoxShown {
     Text text;
     Text title;
-    bool restWindowTopmost;  // the rest window's band while the box was open (false if none)
+    bool restWindowTopmost; // the rest window's band while the box was open (false if none)
 };
 
 struct ShortcutWritten {
@@ -48,19 +48,19 @@ struct ShortcutWritten {
 };
 
 class FakeRuntime : public Runtime {
-public:
+  public:
     FakeRuntime();
     ~FakeRuntime() override;
 
     // Events, as the Windows run time raises them; deferred destructions are carried out
     // after each event's handler has returned.
-    void start();  // the program's start sequence
-    void tick();   // the main window's timer
+    void start(); // the program's start sequence
+    void tick();  // the main window's timer
     void click(WindowName window, std::string_view control);
     void releaseLeftButton(WindowName window, std::string_view control);
     void trayEvent(std::int32_t code);
     void chooseMenuItem(std::string_view item);
-    void close(WindowName window);  // close box, Alt+F4 or Esc
+    void close(WindowName window); // close box, Alt+F4 or Esc
 
     FakeWindow* window(WindowName window);
     FakeControl& control(WindowName window, std::string_view name);
@@ -73,18 +73,18 @@ public:
     std::function<void()> whileMessageBoxOpen;
 
     std::vector<MessageBoxShown> messageBoxes;
-    std::vector<std::pair<Text, bool>> commandLines;  // command line, wait
+    std::vector<std::pair<Text, bool>> commandLines; // command line, wait
     std::vector<Text> webAddresses;
     std::vector<ShortcutWritten> shortcuts;
     std::vector<std::filesystem::path> deletedFiles;
-    std::vector<std::string> trayCalls;  // "add rudi", "remove", "menu 托盘菜单"
+    std::vector<std::string> trayCalls; // "add rudi", "remove", "menu 托盘菜单"
     // Window lifecycle: "created rest", "destroyed rest" (will-be-destroyed raised), "torn down
     // rest" (ended with the program, no handler).
     std::vector<std::string> events;
     // What the handlers did to the desktop and the system, in order: "hide main", "show main",
     // "box TITLE", "command LINE", "shortcut LINK", "delete PATH", "web ADDRESS".
     std::vector<std::string> log;
-    std::function<void(const std::string&)> onLog;  // sees each entry as it is made
+    std::function<void(const std::string&)> onLog; // sees each entry as it is made
     bool trayIconPresent = false;
     bool themedLook = false;
     int tunePlays = 0;
@@ -129,7 +129,7 @@ public:
     [[noreturn]] void endProgram(int exitCode) override;
     [[noreturn]] void reportError(std::optional<int> code, std::string_view message) override;
 
-private:
+  private:
     void record(std::string entry);
     void dispatch(const std::function<void()>& handler);
     void destroyNow(WindowName window, bool raiseWillBeDestroyed);
@@ -144,7 +144,7 @@ private:
 
 // A clock the test sets; installed for the lifetime of the object.
 class FakeClock : public Clock {
-public:
+  public:
     explicit FakeClock(WallClockTime start = {2013, 6, 27, 9, 0, 0});
     ~FakeClock() override;
     WallClockTime localNow() override;
@@ -154,7 +154,7 @@ public:
     // Runs before each reading, so a test can move the clock between readings.
     std::function<void(WallClockTime&)> onRead;
 
-private:
+  private:
     WallClockTime now_;
 };
 

@@ -28,9 +28,8 @@ TempFolder::~TempFolder() {
 }
 
 edb::Record recordOf(const Settings& s) {
-    return edb::Record{false,
-                       {s.interval, s.restMessage, s.eventTime, s.eventMessage,
-                        edb::Logical{s.autoRun}}};
+    return edb::Record{
+        false, {s.interval, s.restMessage, s.eventTime, s.eventMessage, edb::Logical{s.autoRun}}};
 }
 
 std::string configurationFile(const std::vector<Settings>& records) {

@@ -14,14 +14,14 @@ namespace rudi::testing {
 
 // A fresh folder, removed with everything in it at the end.
 class TempFolder {
-public:
+  public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -40,7 +40,7 @@ edb::Record recordOf(const Settings& settings);
 std::string configurationFile(const std::vector<Settings>& records);
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     ProgramTest();
     ~ProgramTest() override;
 

@@ -20,13 +20,13 @@ TEST(IntegerInput, LeavingTheBoxNormalisesItsText) {
         const char* typed;
         std::optional<Text> becomes; // empty: left as it is
     };
-    for (const Case& c : {Case{"007", "7"}, Case{"0", ""}, Case{"-0", ""}, Case{"00", ""},
-                          Case{"99999999999", "2147483647"}, Case{"-99999999999", "-2147483648"},
-                          Case{"2147483648", "2147483647"}, Case{"-2147483648", std::nullopt},
-                          Case{"99999999999999999999999999", "2147483647"},
-                          Case{"12-3", "12"}, Case{"--5", ""}, Case{"  42", "42"},
-                          Case{"+8", "8"}, Case{"abc", ""}, Case{"", std::nullopt},
-                          Case{"45", std::nullopt}, Case{"-7", std::nullopt}}) {
+    for (const Case& c :
+         {Case{"007", "7"}, Case{"0", ""}, Case{"-0", ""}, Case{"00", ""},
+          Case{"99999999999", "2147483647"}, Case{"-99999999999", "-2147483648"},
+          Case{"2147483648", "2147483647"}, Case{"-2147483648", std::nullopt},
+          Case{"99999999999999999999999999", "2147483647"}, Case{"12-3", "12"}, Case{"--5", ""},
+          Case{"  42", "42"}, Case{"+8", "8"}, Case{"abc", ""}, Case{"", std::nullopt},
+          Case{"45", std::nullopt}, Case{"-7", std::nullopt}}) {
         SCOPED_TRACE(c.typed);
         EXPECT_EQ(normalisedIntegerText(c.typed), c.becomes);
     }

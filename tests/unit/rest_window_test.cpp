@@ -18,8 +18,8 @@ struct GeometryCase {
     int counterLeft, counterTop;
 };
 
-class RestWindowGeometry : public ProgramTest, public ::testing::WithParamInterface<GeometryCase> {
-};
+class RestWindowGeometry : public ProgramTest,
+                           public ::testing::WithParamInterface<GeometryCase> {};
 
 TEST_P(RestWindowGeometry, ControlsArePlacedFromThePrimaryScreen) {
     const GeometryCase& c = GetParam();
@@ -52,8 +52,10 @@ INSTANTIATE_TEST_SUITE_P(
         GeometryCase{1024, 768, "一二三四五六七八九十一二三四五六七八九十", 477, 434, 307, 334, 410,
                      382, 374},
         // a message wider than the screen reaches past its left edge
-        GeometryCase{640, 480, "休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息",
-                     285, 290, -85, 190, 810, 190, 230}));
+        GeometryCase{
+            640, 480,
+            "休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息", 285,
+            290, -85, 190, 810, 190, 230}));
 
 TEST_F(ProgramTest, RestWindowIsMaximizedTranslucentAndTopmostWithItsTune) {
     startWith();

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 constexpr WindowName main = WindowName::main;
 
 class SettingsTest : public ProgramTest {
-protected:
+  protected:
     // Starts the program and expects it to stop with the error report.
     Text startExpectingError(const std::vector<Settings>& records) {
         writeConfiguration(records);
@@ -131,7 +131,8 @@ TEST_F(SettingsTest, TextsLongerThanAFixedFieldAreCutByBytes) {
     rt.click(main, "按钮1");
     const Text stored = std::get<Text>(storedTable().records[0].values[0]);
     EXPECT_EQ(stored, Text("1234567890123456789分").substr(0, 20));
-    EXPECT_EQ(state().restIntervalText, "1234567890123456789分") << "the state keeps the whole text";
+    EXPECT_EQ(state().restIntervalText, "1234567890123456789分")
+        << "the state keeps the whole text";
 }
 
 TEST_F(SettingsTest, MissingFileStopsTheStartWithTheReportAndCreatesNoFile) {
@@ -155,8 +156,8 @@ TEST_F(SettingsTest, WrongTypeStopsRightAfterItsReadWithErrorFive) {
     edb::Table table = edb::configurationTable();
     table.fields[4].type = edb::FieldType::text;
     table.fields[4].width = 0;
-    table.records.push_back({false, {Text("7"), Text("m1"), Text("2000年1月1日*12:00:00"),
-                                     Text("m2"), Text("1")}});
+    table.records.push_back(
+        {false, {Text("7"), Text("m1"), Text("2000年1月1日*12:00:00"), Text("m2"), Text("1")}});
     writeBytes(*edb::serialize(table));
     EXPECT_EQ(startExpectingErrorAsIs(),
               "运行时出错!\r\n\r\n错误代码：5\r\n\r\n错误信息：数据或数组类型不匹配\r\n");

@@ -17,7 +17,7 @@ constexpr WindowName main = WindowName::main;
 constexpr WindowName rest = WindowName::rest;
 
 class TickTest : public ProgramTest {
-protected:
+  protected:
     Text countdown() { return rt.text(main, "标签7"); }
     Text restCaption() { return rt.text(rest, "透明标签2"); }
 };
@@ -82,8 +82,7 @@ TEST_F(TickTest, IntervalsThatAreNotPositiveNeverOpenTheRestWindow) {
         }
         EXPECT_FALSE(fresh.windowExists(rest));
         const std::int32_t start = intervalInSeconds(interval);
-        EXPECT_EQ(fresh.text(main, "标签7"),
-                  "到下次提醒还有" + integerText(start - 200) + "秒。");
+        EXPECT_EQ(fresh.text(main, "标签7"), "到下次提醒还有" + integerText(start - 200) + "秒。");
     }
 }
 
@@ -101,8 +100,8 @@ TEST_F(TickTest, LoadingTheOpenRestWindowOnlyActivatesIt) {
 
 struct EventCase {
     const char* name;
-    WallClockTime event;  // the picked date and time
-    WallClockTime start;  // the clock when the settings are applied
+    WallClockTime event; // the picked date and time
+    WallClockTime start; // the clock when the settings are applied
 };
 
 class EventTest : public TickTest, public ::testing::WithParamInterface<EventCase> {};
@@ -118,8 +117,8 @@ TEST_P(EventTest, FiresOnlyInItsOwnSecond) {
     rt.click(main, "按钮1");
 
     // Every tick up to the second before the event: nothing.
-    const DateTime startTime = makeDateTime(c.start.year, c.start.month, c.start.day,
-                                            c.start.hour, c.start.minute, c.start.second);
+    const DateTime startTime = makeDateTime(c.start.year, c.start.month, c.start.day, c.start.hour,
+                                            c.start.minute, c.start.second);
     const int seconds = static_cast<int>(std::lround((date + (time - 36526) - startTime) * 86400));
     ASSERT_GT(seconds, 0);
     ticks(seconds - 1);
@@ -138,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(EventCase{"afternoon", {2013, 6, 27, 13, 5, 9}, {2013, 6, 27, 13, 4, 50}},
                       EventCase{"morning", {2013, 6, 27, 9, 5, 9}, {2013, 6, 27, 9, 4, 50}},
                       EventCase{"midnight", {2013, 6, 28, 0, 0, 0}, {2013, 6, 27, 23, 59, 50}},
-                      EventCase{"lastSecond", {2013, 6, 27, 23, 59, 59}, {2013, 6, 27, 23, 59, 40}}),
+                      EventCase{
+                          "lastSecond", {2013, 6, 27, 23, 59, 59}, {2013, 6, 27, 23, 59, 40}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TickTest, MorningEventStoredWithItsBlankIsMatchedByTheClockText) {

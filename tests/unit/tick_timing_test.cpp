@@ -19,7 +19,8 @@ long long firesAt(long long nowMicros, int delayMs, std::mt19937& random) {
 }
 
 // Ticks in each wall-clock second over `seconds`, with a timer re-armed by `nextDelay`.
-template <class NextDelay> std::map<long long, int> ticksPerSecond(int seconds, NextDelay nextDelay) {
+template <class NextDelay>
+std::map<long long, int> ticksPerSecond(int seconds, NextDelay nextDelay) {
     std::mt19937 random(12345);
     std::map<long long, int> perSecond;
     long long now = 123456; // start at an odd moment

@@ -18,10 +18,10 @@ TEST(TrayCodes, MouseMessagesMapToTrayActionCodes) {
         std::uint32_t message;
         std::optional<std::int32_t> code;
     };
-    for (const Case& c : {Case{0x0202, 1}, Case{0x0203, 2}, Case{0x0205, 3}, Case{0x007B, 3},
-                          Case{0x0201, std::nullopt}, Case{0x0204, std::nullopt},
-                          Case{0x0200, std::nullopt}, Case{0x0206, std::nullopt},
-                          Case{0x0400, std::nullopt}}) {
+    for (const Case& c :
+         {Case{0x0202, 1}, Case{0x0203, 2}, Case{0x0205, 3}, Case{0x007B, 3},
+          Case{0x0201, std::nullopt}, Case{0x0204, std::nullopt}, Case{0x0200, std::nullopt},
+          Case{0x0206, std::nullopt}, Case{0x0400, std::nullopt}}) {
         SCOPED_TRACE(c.message);
         EXPECT_EQ(trayActionCode(c.message), c.code);
     }
