@@ -44,32 +44,32 @@ std::string configurationFile(const std::vector<Settings>& records) {
     return *bytes;
 }
 
-ProgramTest::ProgramTest() {
+ProgramHarness::ProgramHarness() {
     resetState();
     databases() = RecordDatabase{};
     rt.programDir = folder.path();
 }
 
-ProgramTest::~ProgramTest() {
+ProgramHarness::~ProgramHarness() {
     resetState();
     databases() = RecordDatabase{};
 }
 
-void ProgramTest::writeBytes(const std::string& bytes) {
+void ProgramHarness::writeBytes(const std::string& bytes) {
     std::ofstream out(configurationPath(), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
-void ProgramTest::writeConfiguration(const std::vector<Settings>& records) {
+void ProgramHarness::writeConfiguration(const std::vector<Settings>& records) {
     writeBytes(configurationFile(records));
 }
 
-void ProgramTest::startWith(const std::vector<Settings>& records) {
+void ProgramHarness::startWith(const std::vector<Settings>& records) {
     writeConfiguration(records);
     rt.start();
 }
 
-edb::Table ProgramTest::storedTable() const {
+edb::Table ProgramHarness::storedTable() const {
     std::ifstream in(configurationPath(), std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto table = edb::parse(bytes);
@@ -80,7 +80,7 @@ edb::Table ProgramTest::storedTable() const {
     return *table;
 }
 
-void ProgramTest::ticks(int count) {
+void ProgramHarness::ticks(int count) {
     for (int i = 0; i < count; ++i) {
         clock.advance(1);
         rt.tick();

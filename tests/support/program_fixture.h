@@ -39,10 +39,13 @@ edb::Record recordOf(const Settings& settings);
 // The bytes of a configuration database holding these records.
 std::string configurationFile(const std::vector<Settings>& records);
 
-class ProgramTest : public ::testing::Test {
-  protected:
-    ProgramTest();
-    ~ProgramTest() override;
+// The program in a folder of its own; the state is reset at both ends.
+class ProgramHarness {
+  public:
+    ProgramHarness();
+    ~ProgramHarness();
+    ProgramHarness(const ProgramHarness&) = delete;
+    ProgramHarness& operator=(const ProgramHarness&) = delete;
 
     std::filesystem::path configurationPath() const { return folder.path() / u8"配置.edb"; }
     void writeConfiguration(const std::vector<Settings>& records);
@@ -61,5 +64,7 @@ class ProgramTest : public ::testing::Test {
     FakeClock clock;
     FakeRuntime rt;
 };
+
+class ProgramTest : public ::testing::Test, public ProgramHarness {};
 
 } // namespace rudi::testing
