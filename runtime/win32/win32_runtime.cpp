@@ -684,6 +684,8 @@ void Win32Runtime::reportError(std::optional<int> code, std::string_view message
     ending_ = true;
     MessageBoxW(nullptr, widen(errorReportText(code, message)).c_str(),
                 widen(errorReportTitle).c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+    // The state is not released, but no dead icon is left in the notification area.
+    removeTrayIcon();
     ExitProcess(static_cast<UINT>(-1));
 }
 

@@ -25,23 +25,28 @@ fail() {
 # services it starts outlive this script and would otherwise hold the lock for a minute.
 wine_quiet() { "$rudi_wine" "$@" </dev/null >>"$log" 2>&1 9>&-; }
 
+if [ ! -f "$WINEPREFIX/.rudi-booted" ]; then
+  wine_quiet wineboot -i || fail "wineboot -i failed"
+  # The session that made the prefix is let go before anything else runs: it keeps an explorer
+  # with no display and a second service manager, under which COM's RpcSs never starts and
+  # every explorer then waits 10 s. Its server (not persistent) ends with its processes.
+  "$rudi_wineserver" -w 9>&- || true
+  touch "$WINEPREFIX/.rudi-booted"
+fi
+
 # Started here with its output elsewhere: a server started by a test's own Wine process would
 # hold the test's output pipe open and keep ctest waiting until the server ends.
 "$rudi_wineserver" -p"${RUDI_WINESERVER_LINGER:-60}" </dev/null >/dev/null 2>&1 9>&- || true
 
-if [ ! -f "$WINEPREFIX/.rudi-booted" ]; then
-  wine_quiet wineboot -i || fail "wineboot -i failed"
-  touch "$WINEPREFIX/.rudi-booted"
-fi
-
 # Wine's console tools write to a pipe in the OEM code page (936 here).
 wine_text() { "$rudi_wine" "$@" </dev/null 2>>"$log" 9>&- | iconv -f GBK -t UTF-8 | tr -d '\r'; }
 
-# regedit reads the file as UTF-16LE (its byte-order mark and version 5 header say so), the
-# only form in which the Chinese face names survive.
+# prefix.reg is UTF-16LE with a byte-order mark: regedit reads a UTF-8 file in the ANSI code
+# page, and the Chinese face names would arrive garbled.
 wine_quiet regedit /S "Z:${here//\//\\}\\prefix.reg" || fail "regedit could not import prefix.reg"
 query=$(wine_text reg query 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体)
-grep -q '宋体.*REG_SZ.*WenQuanYi Micro Hei' <<<"$query" || fail "the font replacement for 宋体 did not arrive: $query"
+grep -q '宋体.*REG_SZ.*AR PL UMing CN' <<<"$query" ||
+  fail "the font replacement for 宋体 did not arrive: $query"
 
 # Caption buttons come from Marlett; without it they show letters.
 install -m 644 /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
