@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,16 @@ constexpr WindowName rest = WindowName::rest;
 
 class TickTest : public ProgramTest {
   protected:
+    // Another start of the program on another configuration, for a table of cases.
+    std::unique_ptr<FakeRuntime> startAgain(const Settings& settings) {
+        resetState();
+        databases() = RecordDatabase{};
+        auto fresh = std::make_unique<FakeRuntime>();
+        fresh->programDir = folder.path();
+        writeConfiguration({settings});
+        fresh->start();
+        return fresh;
+    }
     Text countdown() { return rt.text(main, "标签7"); }
     Text restCaption() { return rt.text(rest, "透明标签2"); }
 };
@@ -71,18 +82,13 @@ TEST_F(TickTest, EscClosesTheRestWindowAndRestartsTheCountdown) {
 TEST_F(TickTest, IntervalsThatAreNotPositiveNeverOpenTheRestWindow) {
     for (const char* interval : {"0", "-3", "abc", ""}) {
         SCOPED_TRACE(interval);
-        resetState();
-        databases() = RecordDatabase{};
-        FakeRuntime fresh;
-        fresh.programDir = folder.path();
-        writeConfiguration({Settings{.interval = interval}});
-        fresh.start();
+        const auto fresh = startAgain(Settings{.interval = interval});
         for (int i = 0; i < 200; ++i) {
-            fresh.tick();
+            fresh->tick();
         }
-        EXPECT_FALSE(fresh.windowExists(rest));
+        EXPECT_FALSE(fresh->windowExists(rest));
         const std::int32_t start = intervalInSeconds(interval);
-        EXPECT_EQ(fresh.text(main, "标签7"), "到下次提醒还有" + integerText(start - 200) + "秒。");
+        EXPECT_EQ(fresh->text(main, "标签7"), "到下次提醒还有" + integerText(start - 200) + "秒。");
     }
 }
 
@@ -203,16 +209,11 @@ TEST_F(TickTest, AnEventTimeWithoutItsTwoPartsIsNoEvent) {
     clock.set({2013, 6, 27, 10, 0, 0});
     for (const char* eventTime : {"", "2013年6月27日", "2013年6月27日*", "*10:00:01"}) {
         SCOPED_TRACE(eventTime);
-        resetState();
-        databases() = RecordDatabase{};
-        FakeRuntime fresh;
-        fresh.programDir = folder.path();
-        writeConfiguration({Settings{.eventTime = eventTime}});
-        fresh.start();
-        fresh.tick();
-        fresh.tick();
-        EXPECT_FALSE(fresh.exitCode.has_value());
-        EXPECT_TRUE(fresh.messageBoxes.empty());
+        const auto fresh = startAgain(Settings{.eventTime = eventTime});
+        fresh->tick();
+        fresh->tick();
+        EXPECT_FALSE(fresh->exitCode.has_value());
+        EXPECT_TRUE(fresh->messageBoxes.empty());
         EXPECT_EQ(state().secondsToRest, 2700 - 2);
     }
 }
