@@ -15,11 +15,16 @@
 
 namespace {
 
-long long wallSecond() {
+// The wall clock in 100-nanosecond units.
+long long wallTicks() {
     FILETIME ft;
     GetSystemTimeAsFileTime(&ft);
     ULARGE_INTEGER t{{ft.dwLowDateTime, ft.dwHighDateTime}};
-    return static_cast<long long>(t.QuadPart / 10000000ULL);
+    return static_cast<long long>(t.QuadPart);
+}
+
+long long wallSecond() {
+    return wallTicks() / 10000000LL;
 }
 
 // The digits of "到下次提醒还有N秒。", or nothing.
@@ -78,8 +83,14 @@ int watchRudi(int seconds) {
 
 std::map<long long, long long>* plainCounts = nullptr;
 long long plainCount = 1000000;
+long long firstTick = 0, lastTick = 0, tickCount = 0;
 
-void CALLBACK plainTick(HWND, UINT, UINT_PTR, DWORD) { (*plainCounts)[wallSecond()] = --plainCount; }
+void CALLBACK plainTick(HWND, UINT, UINT_PTR, DWORD) {
+    (*plainCounts)[wallSecond()] = --plainCount;
+    lastTick = wallTicks();
+    firstTick = firstTick == 0 ? lastTick : firstTick;
+    ++tickCount;
+}
 
 int watchPlainTimer(int seconds) {
     std::map<long long, long long> last;
@@ -89,6 +100,12 @@ int watchPlainTimer(int seconds) {
     MSG msg;
     while (wallSecond() < end && GetMessageW(&msg, nullptr, 0, 0) > 0) {
         DispatchMessageW(&msg);
+    }
+    // How far the timer slipped against the wall clock: its mean period beyond 1000 ms, and
+    // the whole slip over the run.
+    if (tickCount > 1) {
+        const double period = (lastTick - firstTick) / 1e4 / static_cast<double>(tickCount - 1);
+        std::printf("period_ms %.3f\nslip_ms %.1f\n", period, (period - 1000.0) * (tickCount - 1));
     }
     return report(last);
 }
