@@ -36,7 +36,9 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601
                           WINVER=0x0601)
   if(RUDI_STRIP)
-    add_link_options(-s)
+    # The release: unused functions and data dropped, symbols stripped.
+    add_compile_options(-ffunction-sections -fdata-sections)
+    add_link_options(-s -Wl,--gc-sections)
   endif()
 endif()
 
