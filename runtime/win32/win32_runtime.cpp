@@ -325,9 +325,11 @@ void Win32Runtime::createControls(WindowInstance& w) {
             }
             SendMessageW(c.hwnd, TCM_SETCURSEL, 0, 0);
         }
-        if (d.kind == ControlKind::groupBox) {
-            // The classic drawing honours the caption colour; themed group boxes ignore it.
-            SetWindowTheme(c.hwnd, L"", L"");
+        if (d.kind == ControlKind::groupBox || d.kind == ControlKind::tabControl) {
+            // The classic drawing: group boxes honour their caption colour (themed ones ignore
+            // it), and the tab control's page is the face colour the labels paint, where a
+            // themed page would be white around them.
+            SetWindowTheme(c.hwnd, L" ", L" ");
         }
         SetWindowSubclass(c.hwnd, controlProc, static_cast<UINT_PTR>(d.id),
                           reinterpret_cast<DWORD_PTR>(this));
@@ -982,6 +984,14 @@ LRESULT Win32Runtime::handleControlMessage(WindowInstance& w, ControlInstance& c
         return 0;
     }
     if (message == WM_ERASEBKGND && d.kind == ControlKind::groupBox) {
+        handled = true;
+        return TRUE;
+    }
+    if (message == WM_ERASEBKGND && d.kind == ControlKind::tabControl) {
+        // The page is the window's face colour, which the labels on it paint too.
+        RECT r;
+        GetClientRect(c.hwnd, &r);
+        FillRect(reinterpret_cast<HDC>(wParam), &r, w.background);
         handled = true;
         return TRUE;
     }

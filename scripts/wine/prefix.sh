@@ -45,7 +45,7 @@ wine_text() { "$rudi_wine" "$@" </dev/null 2>>"$log" 9>&- | iconv -f GBK -t UTF-
 # page, and the Chinese face names would arrive garbled.
 wine_quiet regedit /S "Z:${here//\//\\}\\prefix.reg" || fail "regedit could not import prefix.reg"
 query=$(wine_text reg query 'HKCU\Software\Wine\Fonts\Replacements' /v 宋体)
-grep -q '宋体.*REG_SZ.*AR PL UMing CN' <<<"$query" ||
+grep -q '宋体.*REG_SZ.*WenQuanYi Micro Hei Mono' <<<"$query" ||
   fail "the font replacement for 宋体 did not arrive: $query"
 
 # Caption buttons come from Marlett; without it they show letters.
