@@ -141,21 +141,24 @@ ControlInstance* WindowInstance::controlById(int id) {
 
 Win32Runtime::Win32Runtime(HINSTANCE instance)
     : instance_(instance), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
-      faceBrush_(GetSysColorBrush(COLOR_BTNFACE)), editBrush_(CreateSolidBrush(RGB(255, 255, 255))),
-      tune_(std::make_unique<TunePlayer>()) {
+      faceBrush_(GetSysColorBrush(COLOR_BTNFACE)), tune_(std::make_unique<TunePlayer>()) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TAB_CLASSES | ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
     registerClass(windowDesign(WindowName::main));
     registerClass(windowDesign(WindowName::rest));
+    setClock(&clock_);
 }
 
 Win32Runtime::~Win32Runtime() {
+    setClock(nullptr);
     tune_.reset();
     removeTrayIcon();
     if (banner_ != nullptr) {
         DeleteObject(banner_);
     }
-    DeleteObject(editBrush_);
+    for (const auto& [colour, solid] : brushes_) {
+        DeleteObject(solid);
+    }
 }
 
 template <class F> void Win32Runtime::guarded(F&& handler) {
@@ -187,6 +190,14 @@ void Win32Runtime::registerClass(const WindowDesign& design) {
     wc.hbrBackground = nullptr; // painted in WM_ERASEBKGND from the design's colour
     wc.lpszClassName = className(design.name);
     RegisterClassExW(&wc);
+}
+
+HBRUSH Win32Runtime::brush(COLORREF colour) {
+    HBRUSH& solid = brushes_[colour];
+    if (solid == nullptr) {
+        solid = CreateSolidBrush(colour);
+    }
+    return solid;
 }
 
 WindowInstance* Win32Runtime::instance(WindowName window) {
@@ -285,8 +296,11 @@ void Win32Runtime::createControls(WindowInstance& w) {
         c.width = d.width;
         c.height = d.height;
         if (d.kind == ControlKind::timer) {
+            // The first tick comes one period after creation; from then on the timer is
+            // aligned to the wall clock's seconds.
             w.controls.push_back(c);
-            armTimer(w, d);
+            SetTimer(w.hwnd, static_cast<UINT_PTR>(d.id), static_cast<UINT>(d.timerPeriod),
+                     nullptr);
             continue;
         }
         const ControlClass cls = controlClass(d);
@@ -310,6 +324,9 @@ void Win32Runtime::createControls(WindowInstance& w) {
         }
         SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(c.ownFont ? c.ownFont : guiFont),
                      FALSE);
+        if (d.kind == ControlKind::editBox) {
+            SendMessageW(c.hwnd, EM_SETLIMITTEXT, 0, 0); // no length limit
+        }
         if (d.kind == ControlKind::tabControl) {
             Text pages(d.text);
             int index = 0;
@@ -654,7 +671,9 @@ void Win32Runtime::popUpTrayMenu(WindowName window, std::string_view menuCaption
 }
 
 void Win32Runtime::messageBox(std::string_view text, std::string_view title) {
-    MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(), MB_OK | MB_TASKMODAL);
+    // Topmost, so that a reminder never opens behind the main window (itself topmost).
+    MessageBoxW(nullptr, widen(text).c_str(), widen(title).c_str(),
+                MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
 }
 
 ScreenSize Win32Runtime::screenSize() {
@@ -684,8 +703,11 @@ void Win32Runtime::endProgram(int exitCode) {
 
 void Win32Runtime::reportError(std::optional<int> code, std::string_view message) {
     ending_ = true;
+    tune_.reset();
+    // Above the program's own topmost windows, which the task-modal box disables.
     MessageBoxW(nullptr, widen(errorReportText(code, message)).c_str(),
-                widen(errorReportTitle).c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+                widen(errorReportTitle).c_str(),
+                MB_OK | MB_ICONERROR | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
     // The state is not released, but no dead icon is left in the notification area.
     removeTrayIcon();
     ExitProcess(static_cast<UINT>(-1));
@@ -722,7 +744,12 @@ LRESULT CALLBACK Win32Runtime::windowProc(HWND hwnd, UINT message, WPARAM wParam
     if (w == nullptr) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    return w->runtime->handleMessage(*w, message, wParam, lParam);
+    Win32Runtime* rt = w->runtime;
+    try {
+        return rt->handleMessage(*w, message, wParam, lParam);
+    } catch (...) {
+        rt->reportError(std::nullopt, "内存不足");
+    }
 }
 
 LRESULT Win32Runtime::handleMessage(WindowInstance& w, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -865,7 +892,7 @@ LRESULT Win32Runtime::onControlColour(WindowInstance& w, HDC dc, HWND child, boo
     if (edit || d.backColour) {
         const COLORREF back = d.backColour ? colourRef(*d.backColour) : RGB(255, 255, 255);
         SetBkColor(dc, back);
-        return reinterpret_cast<LRESULT>(editBrush_);
+        return reinterpret_cast<LRESULT>(brush(back));
     }
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     SetBkMode(dc, OPAQUE);
@@ -945,14 +972,19 @@ LRESULT CALLBACK Win32Runtime::controlProc(HWND hwnd, UINT message, WPARAM wPara
     HWND parent = GetParent(hwnd);
     auto* w = reinterpret_cast<WindowInstance*>(GetWindowLongPtrW(parent, GWLP_USERDATA));
     ControlInstance* c = w != nullptr ? w->control(hwnd) : nullptr;
-    if (c != nullptr) {
-        bool handled = false;
-        const LRESULT result = rt->handleControlMessage(*w, *c, message, wParam, lParam, handled);
-        if (handled) {
-            return result;
+    try {
+        if (c != nullptr) {
+            bool handled = false;
+            const LRESULT result =
+                rt->handleControlMessage(*w, *c, message, wParam, lParam, handled);
+            if (handled) {
+                return result;
+            }
         }
+        return DefSubclassProc(hwnd, message, wParam, lParam);
+    } catch (...) {
+        rt->reportError(std::nullopt, "内存不足");
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 LRESULT Win32Runtime::handleControlMessage(WindowInstance& w, ControlInstance& c, UINT message,

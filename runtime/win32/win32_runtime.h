@@ -3,6 +3,7 @@
 #pragma once
 
 #include "runtime/runtime.h"
+#include "runtime/win32/local_clock.h"
 
 #include <windows.h>
 
@@ -124,8 +125,10 @@ class Win32Runtime final : public Runtime {
     HBITMAP banner_ = nullptr;
     SIZE bannerSize_{};
     HBRUSH faceBrush_ = nullptr;
-    HBRUSH editBrush_ = nullptr;
+    std::map<COLORREF, HBRUSH> brushes_; // owned, one per colour
+    HBRUSH brush(COLORREF colour);
     std::unique_ptr<TunePlayer> tune_;
+    LocalClock clock_;
 };
 
 } // namespace rudi::win32

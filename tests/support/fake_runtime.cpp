@@ -130,6 +130,9 @@ void FakeRuntime::loadWindow(WindowName w) {
         fc.top = c.top;
         fc.width = c.width;
         fc.height = c.height;
+        if (c.kind == ControlKind::longDatePicker || c.kind == ControlKind::timePicker) {
+            fc.value = currentDateTime(); // pickers show now until they are set
+        }
         fw.controls.emplace(std::string(c.name), fc);
     }
     windows_.emplace(w, fw);

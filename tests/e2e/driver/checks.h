@@ -1,0 +1,30 @@
+// The checks, each a function that starts its own rudi.exe; main.cpp lists them in order.
+#pragma once
+
+#include "tests/e2e/driver/check.h"
+#include "tests/e2e/driver/rudi_run.h"
+
+namespace e2e {
+
+// window_checks.cpp
+void checkWindowFrame(Check& check, const Setup& setup);
+void checkControls(Check& check, const Setup& setup);
+void checkSettingsAndCountdown(Check& check, const Setup& setup);
+void checkPages(Check& check, const Setup& setup);
+// colour_check.cpp
+void checkPaintedColours(Check& check, const Setup& setup);
+// apply_check.cpp
+void checkApplySettings(Check& check, const Setup& setup);
+// integer_input_check.cpp
+void checkIntegerInput(Check& check, const Setup& setup);
+// tray_checks.cpp
+void checkCancelAndTrayDoubleClick(Check& check, const Setup& setup);
+void checkTrayMenu(Check& check, const Setup& setup);
+void checkTaskbarCreated(Check& check, const Setup& setup);
+void checkEscapeCloses(Check& check, const Setup& setup);
+// error_check.cpp
+void checkMissingConfiguration(Check& check, const Setup& setup);
+// shutdown_check.cpp
+void checkShutdownCommand(Check& check, const Setup& setup);
+
+} // namespace e2e
