@@ -15,7 +15,8 @@ int wmain(int argc, wchar_t** argv) {
     bool saved = false;
     {
         rudi::win32::Win32Runtime rt(GetModuleHandleW(nullptr));
-        saved = rt.createShortcut(argv[1], rudi::shortcutTarget(argv[2]), rudi::shortcutDescription);
+        saved =
+            rt.createShortcut(argv[1], rudi::shortcutTarget(argv[2]), rudi::shortcutDescription);
     }
     CoUninitialize();
     return saved ? 0 : 1;
