@@ -1,6 +1,7 @@
 // Loading the settings at start and storing them with 确定.
 #include "engine/date_time.h"
 #include "engine/state.h"
+#include "runtime/files.h"
 #include "runtime/runtime.h"
 #include "settings/edb_configuration.h"
 #include "tests/support/program_fixture.h"
@@ -133,6 +134,35 @@ TEST_F(SettingsTest, TextsLongerThanAFixedFieldAreCutByBytes) {
     EXPECT_EQ(stored, Text("1234567890123456789分").substr(0, 20));
     EXPECT_EQ(state().restIntervalText, "1234567890123456789分")
         << "the state keeps the whole text";
+}
+
+TEST_F(SettingsTest, AnApplyWhoseWriteFailsOrIsCutOffKeepsTheOldRecord) {
+    using files::testing::ScopedWriteFaults;
+    using files::testing::WriteFaults;
+    using files::testing::WriteStep;
+    const auto failing = [](WriteStep step) {
+        return WriteFaults{step, std::nullopt, std::nullopt};
+    };
+    const auto crashing = [](WriteStep step) {
+        return WriteFaults{std::nullopt, step, std::nullopt};
+    };
+    const WriteFaults cutOff{std::nullopt, std::nullopt, 10};
+    for (const WriteFaults& fault : {failing(WriteStep::write), failing(WriteStep::rename),
+                                     crashing(WriteStep::rename), cutOff}) {
+        ProgramHarness program;
+        program.startWith({Settings{.interval = "45", .eventTime = "2013年6月27日*10:00:00"}});
+        program.typeInto("编辑框1", "5");
+        {
+            const ScopedWriteFaults faults(fault);
+            program.rt.click(WindowName::main, "按钮1");
+        }
+        const edb::Table t = program.storedTable();
+        ASSERT_EQ(t.records.size(), 1u);
+        EXPECT_EQ(std::get<Text>(t.records[0].values[0]), "45") << "the old record is whole";
+        EXPECT_EQ(state().eventTimeParts, (TextArray{"2013年6月27日", "10:00:00"}))
+            << "the event time comes from what the file holds";
+        EXPECT_EQ(state().secondsToRest, 300) << "the countdown follows the window";
+    }
 }
 
 TEST_F(SettingsTest, MissingFileStopsTheStartWithTheReportAndCreatesNoFile) {
