@@ -436,6 +436,11 @@ void Win32Runtime::setAlwaysOnTop(WindowName window, bool onTop) {
     if (WindowInstance* w = instance(window)) {
         SetWindowPos(w->hwnd, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        if (onTop) {
+            // Back in the topmost band after a message box: in front again too, so that its
+            // keys (Esc) reach it without a click first.
+            SetForegroundWindow(w->hwnd);
+        }
     }
 }
 

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# run-e2e.sh DRIVER RUDI RECORDER BUILD_DIR [BANNER ICON]: the end-to-end run that ctest starts.
+# run-e2e.sh DRIVER RUDI RECORDER BUILD_DIR [BANNER ICON [EDB]]: the end-to-end run that ctest
+# starts. EDB is the database tool, with which a check reads back what rudi stored.
 #
 # The run has a Wine prefix of its own (BUILD_DIR/wineprefix-e2e, or RUDI_E2E_WINEPREFIX),
 # because the shutdown recorder takes the place of the prefix's shutdown.exe there, and a display
 # of its own: scripts/wine/run starts an Xvfb for the length of the run (RUDI_E2E_DISPLAY names
 # a display to use instead, e.g. one you watch). RUDI_E2E_ONLY=TEXT runs only the checks whose
 # names contain TEXT. Screenshots go to BUILD_DIR/e2e-shots, the checks' folders to
-# BUILD_DIR/e2e-work. The exit code is the driver's.
+# BUILD_DIR/e2e-work. The exit code is the driver's. RUDI_E2E_ONLY=events-20 runs the long-form
+# count of twenty events in a row, which the ordinary run leaves out.
 set -euo pipefail
-if [ $# -ne 4 ] && [ $# -ne 6 ]; then
-  echo "usage: $0 DRIVER RUDI RECORDER BUILD_DIR [BANNER ICON]" >&2
+if [ $# -ne 4 ] && [ $# -ne 6 ] && [ $# -ne 7 ]; then
+  echo "usage: $0 DRIVER RUDI RECORDER BUILD_DIR [BANNER ICON [EDB]]" >&2
   exit 2
 fi
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -20,6 +22,7 @@ recorder=$(realpath "$3")
 build=$(realpath "$4")
 banner=${5:+$(realpath "$5")}
 icon=${6:+$(realpath "$6")}
+edb=${7:+$(realpath "$7")}
 
 export RUDI_WINEPREFIX=${RUDI_E2E_WINEPREFIX:-$build/wineprefix-e2e}
 work=$build/e2e-work
@@ -50,6 +53,7 @@ fi
 export RUDI_WINE_GUI=1
 args=(--rudi "$rudi" --recorder "$recorder" --recorder-log "$log" --work "$work" --shots "$shots")
 [ -n "$banner" ] && args+=(--banner "$banner" --icon "$icon")
+[ -n "$edb" ] && args+=(--edb "$edb")
 [ -n "${RUDI_E2E_ONLY:-}" ] && args+=("$RUDI_E2E_ONLY")
 set +e
 "$wine_scripts/run" "$driver" "${args[@]}"

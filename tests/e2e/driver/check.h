@@ -53,6 +53,9 @@ using CheckFunction = void (*)(Check&, const Setup&);
 struct CheckEntry {
     const wchar_t* name;
     CheckFunction run;
+    // A long-form measurement, not part of the ordinary run: it runs only when a NAME on the
+    // command line is exactly this key.
+    const wchar_t* longKey = nullptr;
 };
 
 } // namespace e2e

@@ -24,6 +24,14 @@ void checkTaskbarCreated(Check& check, const Setup& setup);
 void checkEscapeCloses(Check& check, const Setup& setup);
 // error_check.cpp
 void checkMissingConfiguration(Check& check, const Setup& setup);
+void checkReadOnlyConfiguration(Check& check, const Setup& setup);
+// edb_dump_check.cpp
+void checkStoredRecordWithEdb(Check& check, const Setup& setup);
+// event_checks.cpp
+void checkEventReminder(Check& check, const Setup& setup);
+void checkTwentyEvents(Check& check, const Setup& setup);
+// rest_window_check.cpp
+void checkRestWindow(Check& check, const Setup& setup);
 // shutdown_check.cpp
 void checkShutdownCommand(Check& check, const Setup& setup);
 

@@ -1,11 +1,13 @@
-// Without 配置.edb beside it, rudi stops during start-up with its run-time error report and
-// ends with exit code -1, creating nothing.
+// Without a usable 配置.edb beside it (none, or a read-only one), rudi stops during start-up
+// with its run-time error report and ends with exit code -1, creating and changing nothing.
 #include "tests/e2e/driver/checks.h"
 #include "tests/e2e/driver/input.h"
 #include "tests/e2e/driver/inspect.h"
 #include "tests/e2e/driver/screen.h"
 #include "tests/e2e/driver/steps.h"
 #include "tests/e2e/driver/text.h"
+
+#include "runtime/files.h"
 
 #include <filesystem>
 #include <system_error>
@@ -30,11 +32,10 @@ std::pair<int, int> iconMatch(const Image& screen, POINT at, const IconPixels& i
     return {same, opaque};
 }
 
-} // namespace
-
-void checkMissingConfiguration(Check& check, const Setup& setup) {
-    RudiRun rudi(check, setup, L"missing-configuration", std::nullopt);
-    rudi.start();
+// The run-time error report that stops rudi during start-up: a box titled 错误 without an
+// owner, with the error icon, the text and one OK button; OK ends the process with -1.
+void expectErrorReport(Check& check, const Setup& setup, const RudiRun& rudi,
+                       const std::wstring& text, const std::wstring& screenshot) {
     HWND box = nullptr;
     waitUntil([&] { return (box = rudi.errorBox()) != nullptr || !rudi.running(); }, 30000, 100);
     if (box == nullptr) {
@@ -46,37 +47,27 @@ void checkMissingConfiguration(Check& check, const Setup& setup) {
     check.expectEqual(L"error box title", windowText(box), L"错误");
     check.expect(GetWindow(box, GW_OWNER) == nullptr, L"the error box has an owner window");
 
-    HWND text = nullptr, icon = nullptr;
-    std::vector<HWND> buttons;
-    for (HWND child : childWindows(box)) {
-        if (!IsWindowVisible(child)) {
-            continue;
-        }
-        const std::wstring cls = className(child);
-        if (_wcsicmp(cls.c_str(), L"Static") == 0) {
-            ((windowStyle(child) & SS_TYPEMASK) == SS_ICON ? icon : text) = child;
-        } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
-            buttons.push_back(child);
-        }
-    }
-    if (text == nullptr) {
+    const MessageBoxParts parts = messageBoxParts(box);
+    if (parts.text == nullptr) {
         check.fail(L"the error box has no text");
     } else {
-        check.expectEqual(L"error box text", windowText(text),
-                          L"运行时出错!\r\n\r\n错误信息：未指定当前数据库或者指定数据库未打开\r\n");
+        check.expectEqual(L"error box text", windowText(parts.text), text);
     }
-    check.expectEqual(L"buttons of the error box", static_cast<long long>(buttons.size()), 1);
-    if (!buttons.empty()) {
-        check.expectEqual(L"the button's identifier (IDOK 1)", GetDlgCtrlID(buttons[0]), IDOK);
+    check.expectEqual(L"buttons of the error box", static_cast<long long>(parts.buttons.size()), 1);
+    if (!parts.buttons.empty()) {
+        check.expectEqual(L"the button's identifier (IDOK 1)", GetDlgCtrlID(parts.buttons[0]),
+                          IDOK);
     }
 
     Sleep(300); // painted
     const Image shot = captureScreen();
-    saveScreenshot(check, setup, L"error-box.png");
-    if (icon == nullptr) {
+    if (!screenshot.empty()) {
+        saveScreenshot(check, setup, screenshot);
+    }
+    if (parts.icon == nullptr) {
         check.fail(L"the error box shows no icon");
     } else {
-        const RECT r = windowRect(icon);
+        const RECT r = windowRect(parts.icon);
         const int size = r.right - r.left;
         const std::pair<const wchar_t*, LPCWSTR> icons[] = {{L"error", IDI_ERROR},
                                                             {L"warning", IDI_WARNING},
@@ -100,22 +91,82 @@ void checkMissingConfiguration(Check& check, const Setup& setup) {
                      L"the error box's icon is not the error icon (pixels matching:" + seen + L")");
     }
 
-    if (buttons.empty() || !clickCentre(buttons[0])) {
+    if (parts.buttons.empty() || !clickCentre(parts.buttons[0])) {
         check.abort(L"the error box's OK button could not be clicked");
     }
     if (!rudi.waitForExit(10000)) {
         check.abort(L"rudi did not end within 10 s of OK on the error box");
     }
     check.expectEqual(L"exit code after the error report", rudi.exitCode(), 0xFFFFFFFFll);
+}
 
-    // Nothing but the program itself is left in its folder: no 配置.edb was created.
+// The files in the run's folder other than rudi.exe and those named, quoted.
+std::wstring otherFiles(const RudiRun& rudi, const std::vector<std::wstring>& expected) {
     std::error_code ignored;
     std::wstring others;
     for (const auto& entry : std::filesystem::directory_iterator(rudi.folder(), ignored)) {
-        if (entry.path().filename() != L"rudi.exe") {
-            others += L" " + quote(entry.path().filename().wstring());
+        const std::wstring name = entry.path().filename().wstring();
+        bool known = name == L"rudi.exe";
+        for (const std::wstring& e : expected) {
+            known = known || name == e;
+        }
+        if (!known) {
+            others += L" " + quote(name);
         }
     }
+    return others;
+}
+
+const wchar_t* const noDatabaseReport =
+    L"运行时出错!\r\n\r\n错误信息：未指定当前数据库或者指定数据库未打开\r\n";
+
+} // namespace
+
+void checkMissingConfiguration(Check& check, const Setup& setup) {
+    RudiRun rudi(check, setup, L"missing-configuration", std::nullopt);
+    rudi.start();
+    expectErrorReport(check, setup, rudi, noDatabaseReport, L"error-box.png");
+
+    // Nothing but the program itself is left in its folder: no 配置.edb was created.
+    const std::wstring others = otherFiles(rudi, {});
+    check.expect(others.empty(), L"files created beside rudi.exe:" + others);
+}
+
+// A 配置.edb that cannot be opened for writing is no database for rudi: the same report as a
+// missing one, and the file is left as it was.
+void checkReadOnlyConfiguration(Check& check, const Setup& setup) {
+    const std::wstring folder = L"read-only-configuration";
+    const std::filesystem::path database = setup.workDir / folder / L"配置.edb";
+    // A run before this one that stopped half-way may have left the file read-only, and the
+    // folder is emptied first.
+    SetFileAttributesW(database.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RudiRun rudi(check, setup, folder, Configuration{});
+    struct Writable {
+        const std::filesystem::path& file;
+        ~Writable() { SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL); }
+    } writableAgain{database};
+    const std::string before = rudi::files::readWholeFile(database, 1 << 20).bytes;
+    if (before.empty() || !SetFileAttributesW(database.c_str(), FILE_ATTRIBUTE_READONLY)) {
+        check.abort(L"cannot make " + database.wstring() + L" read-only");
+    }
+    // As a program sees it. (Run as root, Wine still lets the file be opened for writing: the
+    // attribute is what tells a reader that it must not write.)
+    const DWORD set = GetFileAttributesW(database.c_str());
+    if (set == INVALID_FILE_ATTRIBUTES || (set & FILE_ATTRIBUTE_READONLY) == 0) {
+        check.abort(L"配置.edb does not show FILE_ATTRIBUTE_READONLY after it was set");
+    }
+    rudi.start();
+    expectErrorReport(check, setup, rudi, noDatabaseReport, L"");
+
+    const DWORD attributes = GetFileAttributesW(database.c_str());
+    check.expect(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY),
+                 L"配置.edb is no longer read-only after the run");
+    const rudi::files::ReadResult after = rudi::files::readWholeFile(database, 1 << 20);
+    check.expect(after.status == rudi::files::ReadStatus::ok && after.bytes == before,
+                 L"the read-only 配置.edb changed: " + std::to_wstring(before.size()) +
+                     L" bytes before, " + std::to_wstring(after.bytes.size()) + L" after" +
+                     (after.bytes == before ? L"" : L", not the same bytes"));
+    const std::wstring others = otherFiles(rudi, {L"配置.edb"});
     check.expect(others.empty(), L"files created beside rudi.exe:" + others);
 }
 

@@ -64,4 +64,28 @@ bool pressKey(WORD virtualKey) {
     return send(keys, 2);
 }
 
+bool typeText(const std::wstring& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == L'\r' || text[i] == L'\n') {
+            if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+                ++i;
+            }
+            if (!pressKey(VK_RETURN)) {
+                return false;
+            }
+            continue;
+        }
+        INPUT keys[2]{};
+        keys[0].type = INPUT_KEYBOARD;
+        keys[0].ki.wScan = text[i];
+        keys[0].ki.dwFlags = KEYEVENTF_UNICODE;
+        keys[1] = keys[0];
+        keys[1].ki.dwFlags = KEYEVENTF_UNICODE | KEYEVENTF_KEYUP;
+        if (!send(keys, 2)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace e2e

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace e2e {
 
 // Moves the pointer to a point on the screen; false if it did not arrive there.
@@ -14,5 +16,8 @@ bool clickAt(POINT screen);
 bool clickCentre(HWND window);
 // Presses and releases one key.
 bool pressKey(WORD virtualKey);
+// Types a text as the keyboard would give it, character by character (as Unicode key
+// packets, so any script goes); "\r\n" or "\n" is the Enter key.
+bool typeText(const std::wstring& text);
 
 } // namespace e2e

@@ -3,10 +3,11 @@
 // "N passed, M failed"; the exit code is 1 when a check failed, 2 on a usage error.
 //
 //   rudi_e2e --rudi EXE --recorder EXE --recorder-log FILE --work DIR --shots DIR
-//            [--banner FILE] [--icon FILE] [NAME...]
+//            [--banner FILE] [--icon FILE] [--edb EXE] [NAME...]
 //
 // Paths may be Linux paths (they are reached through drive Z:). With NAMEs, only the checks
-// whose names contain one of them run.
+// whose names contain one of them run. Long-form measurements (events-20) run only when a NAME
+// is exactly their key.
 #include "tests/e2e/driver/check.h"
 #include "tests/e2e/driver/checks.h"
 #include "tests/e2e/driver/rudi_run.h"
@@ -42,6 +43,14 @@ const CheckEntry checks[] = {
     {L"Enter does nothing, Esc closes and ends with 0", checkEscapeCloses},
     {L"no 配置.edb: the error report, exit code -1", checkMissingConfiguration},
     {L"选择框2 unchecked runs \"Shutdown -a\" from the system folder", checkShutdownCommand},
+    {L"read-only 配置.edb: the error report, exit code -1, the file unchanged",
+     checkReadOnlyConfiguration},
+    {L"确定 stores one record of the typed values, as edb.exe dump reads it",
+     checkStoredRecordWithEdb},
+    {L"event: its box in its second, or \"Shutdown -s\" with 选择框2", checkEventReminder},
+    {L"rest window after 60 ticks: place, style, counter, an event during it, Esc",
+     checkRestWindow},
+    {L"events-20: twenty events in a row, each in its second", checkTwentyEvents, L"events-20"},
 };
 
 void print(const std::wstring& line) {
@@ -53,7 +62,7 @@ void print(const std::wstring& line) {
 int usage(const std::wstring& why) {
     print(L"rudi_e2e: " + why);
     print(L"usage: rudi_e2e --rudi EXE --recorder EXE --recorder-log FILE --work DIR --shots DIR "
-          L"[--banner FILE] [--icon FILE] [NAME...]");
+          L"[--banner FILE] [--icon FILE] [--edb EXE] [NAME...]");
     return 2;
 }
 
@@ -91,6 +100,9 @@ int wmain(int argc, wchar_t** argv) {
     if (options.count(L"icon") != 0) {
         setup.icon = windowsPath(options[L"icon"]);
     }
+    if (options.count(L"edb") != 0) {
+        setup.edbExe = windowsPath(options[L"edb"]);
+    }
     // rudi and what it starts must not inherit a log choice: the recorders' own files decide.
     SetEnvironmentVariableW(L"RUDI_RECORDER_LOG", nullptr);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
@@ -100,9 +112,10 @@ int wmain(int argc, wchar_t** argv) {
     int passed = 0, failed = 0;
     for (const CheckEntry& entry : checks) {
         const std::wstring name = entry.name;
-        bool wanted = only.empty();
+        bool wanted = only.empty() && entry.longKey == nullptr;
         for (const std::wstring& part : only) {
-            wanted = wanted || name.find(part) != std::wstring::npos;
+            wanted = wanted || (entry.longKey == nullptr ? name.find(part) != std::wstring::npos
+                                                         : part == entry.longKey);
         }
         if (!wanted) {
             continue;

@@ -26,6 +26,8 @@ struct Setup {
     std::filesystem::path banner;
     // The program's icon file, whose 16 × 16 image the notification area shows.
     std::filesystem::path icon;
+    // The database tool (edb.exe), to read back what rudi stored with a reader of its own.
+    std::filesystem::path edbExe;
 };
 
 // The one record of a 配置.edb, in the supplied file's layout.
@@ -48,6 +50,8 @@ inline constexpr int tab = 1001, restGroup = 1002, intervalLabel = 1003, interva
 inline constexpr int showItem = 2001, exitItem = 2002;
 inline constexpr UINT trayIcon = 100;
 inline constexpr UINT trayMessage = 0x8064;
+// The rest window's controls: 透明标签1 (the rest message), 透明标签2 (the counter), 按钮1.
+inline constexpr int restWindowMessage = 1001, restWindowCounter = 1002, restWindowButton = 1003;
 } // namespace ids
 
 class RudiRun {

@@ -18,37 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The recorder's log: one UTF-8 line per start, the command line as the recorder saw it.
-std::vector<std::wstring> logLines(const fs::path& log) {
-    const rudi::files::ReadResult read = rudi::files::readWholeFile(log, 1 << 20);
-    std::vector<std::wstring> lines;
-    if (read.status != rudi::files::ReadStatus::ok) {
-        return lines;
-    }
-    std::size_t start = 0;
-    while (start < read.bytes.size()) {
-        std::size_t end = read.bytes.find('\n', start);
-        if (end == std::string::npos) {
-            end = read.bytes.size();
-        }
-        std::string line = read.bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(fromUtf8(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::wstring shown(const std::vector<std::wstring>& lines) {
-    std::wstring out = L"[";
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out += (i ? L", " : L"") + quote(lines[i]);
-    }
-    return out + L"]";
-}
-
 // Runs a program and waits for it to end.
 bool runAndWait(const fs::path& program, std::wstring commandLine) {
     STARTUPINFOW startup{};
@@ -78,7 +47,7 @@ void checkShutdownCommand(Check& check, const Setup& setup) {
                                          utf8(plantedLog.wstring()) + "\r\n")) {
         check.abort(L"cannot plant " + planted.wstring());
     }
-    if (!runAndWait(planted, L"Shutdown -a") || logLines(plantedLog).size() != 1) {
+    if (!runAndWait(planted, L"Shutdown -a") || recorderLog(plantedLog).size() != 1) {
         check.abort(L"the planted Shutdown.exe does not write its log " + plantedLog.wstring());
     }
     std::error_code ignored;
@@ -108,15 +77,15 @@ void checkShutdownCommand(Check& check, const Setup& setup) {
         sendTo(box, BM_CLICK);
         check.expectEqual(what + L": checked state", sendTo(box, BM_GETCHECK), step.checkedAfter);
         // The line comes as soon as the recorder has run; a second at most for anything more.
-        waitUntil([&] { return logLines(setup.recorderLog).size() >= step.linesAfter; }, 5000);
+        waitUntil([&] { return recorderLog(setup.recorderLog).size() >= step.linesAfter; }, 5000);
         Sleep(1000);
-        const std::vector<std::wstring> lines = logLines(setup.recorderLog);
+        const std::vector<std::wstring> lines = recorderLog(setup.recorderLog);
         std::vector<std::wstring> want(step.linesAfter, L"Shutdown -a");
         check.expect(lines == want, what + L": the system folder's shutdown tool was started " +
-                                        shown(lines) + L", expected " + shown(want));
+                                        shownLines(lines) + L", expected " + shownLines(want));
     }
-    check.expect(!fs::exists(plantedLog, ignored),
-                 L"the Shutdown.exe beside rudi.exe was run: " + shown(logLines(plantedLog)));
+    check.expect(!fs::exists(plantedLog, ignored), L"the Shutdown.exe beside rudi.exe was run: " +
+                                                       shownLines(recorderLog(plantedLog)));
 }
 
 } // namespace e2e

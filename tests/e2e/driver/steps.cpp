@@ -3,6 +3,9 @@
 #include "tests/e2e/driver/input.h"
 #include "tests/e2e/driver/inspect.h"
 #include "tests/e2e/driver/screen.h"
+#include "tests/e2e/driver/text.h"
+
+#include "runtime/files.h"
 
 #include <commctrl.h>
 
@@ -92,6 +95,71 @@ void saveScreenshot(Check& check, const Setup& setup, const std::wstring& name) 
         return;
     }
     check.note(L"screenshot " + file.wstring());
+}
+
+bool typeInto(Check& check, const RudiRun& rudi, HWND edit, const std::wstring& name,
+              const std::wstring& text) {
+    if (!clickToFocus(check, rudi, edit, name)) {
+        return false;
+    }
+    sendTo(edit, EM_SETSEL, 0, -1);
+    if (!typeText(text)) {
+        check.fail(L"the keys for " + quote(text) + L" could not be sent to " + name);
+        return false;
+    }
+    // The keys are queued: wait until the box holds them all.
+    if (!waitUntil([&] { return windowText(edit) == text; }, 3000)) {
+        check.fail(L"typing " + quote(text) + L" into " + name + L" left it holding " +
+                   quote(windowText(edit)));
+        return false;
+    }
+    return true;
+}
+
+MessageBoxParts messageBoxParts(HWND box) {
+    MessageBoxParts parts;
+    for (HWND child : childWindows(box)) {
+        if (!IsWindowVisible(child)) {
+            continue;
+        }
+        const std::wstring cls = className(child);
+        if (_wcsicmp(cls.c_str(), L"Static") == 0) {
+            ((windowStyle(child) & SS_TYPEMASK) == SS_ICON ? parts.icon : parts.text) = child;
+        } else if (_wcsicmp(cls.c_str(), L"Button") == 0) {
+            parts.buttons.push_back(child);
+        }
+    }
+    return parts;
+}
+
+std::vector<std::wstring> recorderLog(const std::filesystem::path& log) {
+    const rudi::files::ReadResult read = rudi::files::readWholeFile(log, 1 << 20);
+    std::vector<std::wstring> lines;
+    if (read.status != rudi::files::ReadStatus::ok) {
+        return lines;
+    }
+    std::size_t start = 0;
+    while (start < read.bytes.size()) {
+        std::size_t end = read.bytes.find('\n', start);
+        if (end == std::string::npos) {
+            end = read.bytes.size();
+        }
+        std::string line = read.bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(fromUtf8(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::wstring shownLines(const std::vector<std::wstring>& lines) {
+    std::wstring out = L"[";
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out += (i ? L", " : L"") + quote(lines[i]);
+    }
+    return out + L"]";
 }
 
 } // namespace e2e

@@ -7,8 +7,10 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -30,5 +32,24 @@ RECT relativeRect(HWND main, HWND control, HWND parent);
 
 // Captures the screen and saves it as shotsDir/name; a failure fails the check.
 void saveScreenshot(Check& check, const Setup& setup, const std::wstring& name);
+
+// Clicks into an edit box, selects all it holds and types `text` over it with real keys; a
+// line break ("\r\n") is typed as Enter.
+bool typeInto(Check& check, const RudiRun& rudi, HWND edit, const std::wstring& name,
+              const std::wstring& text);
+
+// The parts of a message box (a "#32770" window) that are on the screen: its text, its icon
+// (a Static of type SS_ICON) and its buttons.
+struct MessageBoxParts {
+    HWND text = nullptr;
+    HWND icon = nullptr;
+    std::vector<HWND> buttons;
+};
+MessageBoxParts messageBoxParts(HWND box);
+
+// The shutdown recorder's log: one UTF-8 line per start, the command line as it saw it.
+std::vector<std::wstring> recorderLog(const std::filesystem::path& log);
+// The lines as ["a", "b"], quoted.
+std::wstring shownLines(const std::vector<std::wstring>& lines);
 
 } // namespace e2e
