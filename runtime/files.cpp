@@ -5,6 +5,23 @@
 
 namespace rudi::files {
 
+SharedFileReader::SharedFileReader(SharedFileReader&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = closedHandle;
+}
+
+SharedFileReader& SharedFileReader::operator=(SharedFileReader&& other) noexcept {
+    if (this != &other) {
+        close();
+        handle_ = other.handle_;
+        other.handle_ = closedHandle;
+    }
+    return *this;
+}
+
+SharedFileReader::~SharedFileReader() {
+    close();
+}
+
 ReadResult SharedFileReader::readToEnd(std::size_t maxBytes) {
     ReadResult result;
     if (!isOpen()) {

@@ -115,23 +115,6 @@ SharedFileReader::SharedFileReader(const std::filesystem::path& path, ReadStatus
     }
 }
 
-SharedFileReader::SharedFileReader(SharedFileReader&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = closedHandle;
-}
-
-SharedFileReader& SharedFileReader::operator=(SharedFileReader&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = closedHandle;
-    }
-    return *this;
-}
-
-SharedFileReader::~SharedFileReader() {
-    close();
-}
-
 void SharedFileReader::close() noexcept {
     if (handle_ != closedHandle) {
         ::close(static_cast<int>(handle_));

@@ -149,23 +149,6 @@ SharedFileReader::SharedFileReader(const std::filesystem::path& path, ReadStatus
     }
 }
 
-SharedFileReader::SharedFileReader(SharedFileReader&& other) noexcept : handle_(other.handle_) {
-    other.handle_ = closedHandle;
-}
-
-SharedFileReader& SharedFileReader::operator=(SharedFileReader&& other) noexcept {
-    if (this != &other) {
-        close();
-        handle_ = other.handle_;
-        other.handle_ = closedHandle;
-    }
-    return *this;
-}
-
-SharedFileReader::~SharedFileReader() {
-    close();
-}
-
 void SharedFileReader::close() noexcept {
     if (handle_ != closedHandle) {
         CloseHandle(reinterpret_cast<HANDLE>(handle_));
