@@ -101,18 +101,7 @@ bool withinSecond(const SYSTEMTIME& second, long long seenAtMs, std::wstring& sh
 }
 
 void expectEventBox(Check& check, const RudiRun& rudi, HWND box, const std::wstring& message) {
-    check.expect(GetWindow(box, GW_OWNER) == nullptr, L"the event box has an owner window");
-    const MessageBoxParts parts = messageBoxParts(box);
-    if (parts.text == nullptr) {
-        check.fail(L"the event box shows no text");
-    } else {
-        check.expectEqual(L"the event box's text", windowText(parts.text), message);
-    }
-    check.expectEqual(L"buttons of the event box", static_cast<long long>(parts.buttons.size()), 1);
-    if (!parts.buttons.empty()) {
-        check.expectEqual(L"the event box's button identifier (IDOK 1)",
-                          GetDlgCtrlID(parts.buttons[0]), IDOK);
-    }
+    const MessageBoxParts parts = expectOkBoxWithText(check, box, L"the event box", message);
     // Wine's box keeps its icon control, empty, when it is given no icon.
     check.expect(parts.icon == nullptr || sendTo(parts.icon, STM_GETICON) == 0,
                  L"the event box shows an icon; it should have none");

@@ -132,6 +132,23 @@ MessageBoxParts messageBoxParts(HWND box) {
     return parts;
 }
 
+MessageBoxParts expectOkBoxWithText(Check& check, HWND box, const std::wstring& what,
+                                    const std::wstring& text) {
+    check.expect(GetWindow(box, GW_OWNER) == nullptr, what + L" has an owner window");
+    MessageBoxParts parts = messageBoxParts(box);
+    if (parts.text == nullptr) {
+        check.fail(what + L" shows no text");
+    } else {
+        check.expectEqual(L"text of " + what, windowText(parts.text), text);
+    }
+    check.expectEqual(L"buttons of " + what, static_cast<long long>(parts.buttons.size()), 1);
+    if (!parts.buttons.empty()) {
+        check.expectEqual(L"button identifier of " + what + L" (IDOK 1)",
+                          GetDlgCtrlID(parts.buttons[0]), IDOK);
+    }
+    return parts;
+}
+
 std::vector<std::wstring> recorderLog(const std::filesystem::path& log) {
     const rudi::files::ReadResult read = rudi::files::readWholeFile(log, 1 << 20);
     std::vector<std::wstring> lines;

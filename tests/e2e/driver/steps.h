@@ -47,6 +47,11 @@ struct MessageBoxParts {
 };
 MessageBoxParts messageBoxParts(HWND box);
 
+// A box without an owner showing exactly text, with one OK button; its parts, for more checks.
+// what names the box in the messages ("the error box").
+MessageBoxParts expectOkBoxWithText(Check& check, HWND box, const std::wstring& what,
+                                    const std::wstring& text);
+
 // The shutdown recorder's log: one UTF-8 line per start, the command line as it saw it.
 std::vector<std::wstring> recorderLog(const std::filesystem::path& log);
 // The lines as ["a", "b"], quoted.
