@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ gcc clang libclang-rt-14-dev clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
-  wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
+  wine64 fonts-wine xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
   liblnk-utils icoutils jpeginfo python3 zip
 )
 
