@@ -71,6 +71,14 @@ bool isWritableFile(const std::filesystem::path& path);
 // unchanged and the temporary file removed. A read-only file is not replaced.
 bool replaceFileDurably(const std::filesystem::path& path, std::string_view bytes);
 
+// Removes the temporary files that writers of path left when they died mid-write: those named
+// as replaceFileDurably names them ("<name>.<process>-<n>-<t>.tmp") whose process has ended.
+// A live writer's temporary file is kept. replaceFileDurably calls it after each success.
+void removeLeftTemporaries(const std::filesystem::path& path);
+
+// Whether the process with this identifier is running (this process is).
+bool processIsRunning(unsigned long processId);
+
 namespace testing {
 
 // The steps of replaceFileDurably, in order.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -223,7 +224,18 @@ bool replaceFileDurably(const std::filesystem::path& path, std::string_view byte
         return giveUp();
     }
     syncFolder(path);
+    removeLeftTemporaries(path);
     return true;
+}
+
+bool processIsRunning(unsigned long processId) {
+    if (processId == 0 || processId > 0x7FFFFFFFUL) {
+        return false;
+    }
+    if (static_cast<pid_t>(processId) == ::getpid()) {
+        return true;
+    }
+    return ::kill(static_cast<pid_t>(processId), 0) == 0 || errno == EPERM;
 }
 
 } // namespace rudi::files

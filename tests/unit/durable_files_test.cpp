@@ -6,6 +6,13 @@
 #include <array>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace rudi {
 namespace {
@@ -135,6 +142,60 @@ TEST(ReplaceFileDurably, ACrashAtAnyPointLeavesTheOldContentWhole) {
         ASSERT_TRUE(files::replaceFileDurably(file, newContent));
         EXPECT_EQ(readBytes(file), newContent);
     }
+}
+
+// A writer that died mid-write left its temporary file; the next successful write removes it,
+// and only it: a live writer's file and every other name stay.
+TEST(ReplaceFileDurably, RemovesTheTemporaryFilesOfWritersThatDied) {
+    ScratchFolder folder;
+    const fs::path file = folder / fs::path(u8"配置.edb");
+    writeBytes(file, oldContent);
+    // No process has this identifier: it is beyond every system's range of live ones.
+    const std::u8string dead = u8"2147483644";
+    const std::string selfDigits = std::to_string(
+#ifdef _WIN32
+        GetCurrentProcessId()
+#else
+        ::getpid()
+#endif
+    );
+    const std::u8string self(selfDigits.begin(), selfDigits.end());
+    const std::vector<std::u8string> left = {u8"配置.edb." + dead + u8"-1-123.tmp",
+                                             u8"配置.edb." + dead + u8"-27-0.tmp"};
+    const std::vector<std::u8string> kept = {
+        u8"配置.edb." + self + u8"-1-5.tmp", // a live writer
+        u8"配置.edb.tmp",
+        u8"配置.edb." + dead + u8"-1.tmp",
+        u8"配置.edb." + dead + u8"-1-2-3.tmp",
+        u8"配置.edb.x" + dead + u8"-1-2.tmp",
+        u8"配置.edb." + dead + u8"-1-2.tmp.bak",
+        u8"其他.edb." + dead + u8"-1-2.tmp",
+        u8"配置.edbx." + dead + u8"-1-2.tmp",
+        u8"配置.edb.99999999999999999999-1-2.tmp",
+    };
+    for (const auto& names : {left, kept}) {
+        for (const std::u8string& name : names) {
+            writeBytes(folder / fs::path(name), "left");
+        }
+    }
+    ASSERT_TRUE(files::replaceFileDurably(file, newContent));
+    EXPECT_EQ(readBytes(file), newContent);
+    for (const std::u8string& name : left) {
+        EXPECT_FALSE(fs::exists(folder / fs::path(name))) << fs::path(name).string();
+    }
+    for (const std::u8string& name : kept) {
+        EXPECT_TRUE(fs::exists(folder / fs::path(name))) << fs::path(name).string();
+    }
+}
+
+TEST(ProcessIsRunning, ThisProcessIsAndAnImpossibleOneIsNot) {
+#ifdef _WIN32
+    EXPECT_TRUE(files::processIsRunning(GetCurrentProcessId()));
+#else
+    EXPECT_TRUE(files::processIsRunning(static_cast<unsigned long>(::getpid())));
+#endif
+    EXPECT_FALSE(files::processIsRunning(2147483644UL));
+    EXPECT_FALSE(files::processIsRunning(0));
 }
 
 // A reader that has the file open while it is replaced reads the old content to its end. POSIX

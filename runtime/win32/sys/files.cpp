@@ -249,7 +249,23 @@ bool replaceFileDurably(const std::filesystem::path& path, std::string_view byte
     if (fails(WriteStep::rename) || !renameOver(temporary, path)) {
         return giveUp();
     }
+    removeLeftTemporaries(path);
     return true;
+}
+
+bool processIsRunning(unsigned long processId) {
+    if (processId == GetCurrentProcessId()) {
+        return true;
+    }
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (process == nullptr) {
+        // A process of another user is there but closed to us; a missing one is not there.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
 }
 
 } // namespace rudi::files
