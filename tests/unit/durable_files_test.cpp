@@ -5,7 +5,9 @@
 
 #include <array>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -227,6 +229,25 @@ TEST(ReplaceFileDurably, AReaderHoldingTheFileReadsTheOldContentWhole) {
     }
     ASSERT_TRUE(files::replaceFileDurably(file, newContent + "!"));
     EXPECT_EQ(readBytes(file), newContent + "!");
+}
+
+// A reader that lets go of the file within a second or two does not make the write fail: the
+// rename waits for it (on Windows, which cannot rename over an open file).
+TEST(ReplaceFileDurably, WaitsForAReaderThatLetsGoSoon) {
+    ScratchFolder folder;
+    const fs::path file = folder / fs::path(u8"配置.edb");
+    writeBytes(file, oldContent);
+    auto held = std::make_unique<files::SharedFileReader>(file);
+    ASSERT_TRUE(held->isOpen());
+    std::thread reader([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        held.reset();
+    });
+    const bool replaced = files::replaceFileDurably(file, newContent);
+    reader.join();
+    EXPECT_TRUE(replaced);
+    EXPECT_EQ(readBytes(file), newContent);
+    EXPECT_EQ(folder.entries().size(), 1u);
 }
 
 // A foreign reader that did not share deletion (the C library's streams on Windows) may make the

@@ -15,7 +15,10 @@ namespace {
 constexpr DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Another process (a reader of ours, an indexer, a virus scanner) may hold a file for a moment.
-constexpr int attempts = 10;
+// Windows does not rename over a file that is open at all, so a rename waits up to two seconds
+// for such readers: a second copy of the program reading the file again and again must not make
+// 确定 lose the settings.
+constexpr int attempts = 100;
 constexpr DWORD pauseMilliseconds = 20;
 
 class Handle {
