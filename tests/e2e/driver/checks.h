@@ -32,6 +32,14 @@ void checkEventReminder(Check& check, const Setup& setup);
 void checkTwentyEvents(Check& check, const Setup& setup);
 // rest_window_check.cpp
 void checkRestWindow(Check& check, const Setup& setup);
+// file_trials.cpp
+void checkKilledDuringApplies(Check& check, const Setup& setup);
+void checkKilledDuringAppliesLong(Check& check, const Setup& setup);
+void checkTwoCopies(Check& check, const Setup& setup);
+void checkTwoCopiesLong(Check& check, const Setup& setup);
+// memory_check.cpp
+void checkMemoryOverRests(Check& check, const Setup& setup);
+void checkMemoryTwoHours(Check& check, const Setup& setup);
 // shutdown_check.cpp
 void checkShutdownCommand(Check& check, const Setup& setup);
 

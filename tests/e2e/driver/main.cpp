@@ -50,7 +50,14 @@ const CheckEntry checks[] = {
     {L"event: its box in its second, or \"Shutdown -s\" with 选择框2", checkEventReminder},
     {L"rest window after 60 ticks: place, style, counter, an event during it, Esc",
      checkRestWindow},
+    {L"killed during applies: 配置.edb holds one whole record each time", checkKilledDuringApplies},
+    {L"two copies on one folder: one whole record in turn and at once", checkTwoCopies},
+    {L"memory: three rests, nothing grows after the first", checkMemoryOverRests},
     {L"events-20: twenty events in a row, each in its second", checkTwentyEvents, L"events-20"},
+    {L"crash-200: two hundred kills during applies", checkKilledDuringAppliesLong, L"crash-200"},
+    {L"two-copies-400: four hundred rounds of two copies", checkTwoCopiesLong, L"two-copies-400"},
+    {L"memory-2h: two hours of rests, nothing grows after the first", checkMemoryTwoHours,
+     L"memory-2h"},
 };
 
 void print(const std::wstring& line) {

@@ -32,14 +32,18 @@ std::string configurationFile(const Configuration& c) {
 }
 
 RudiRun::RudiRun(Check& check, const Setup& setup, const std::wstring& folderName,
-                 const std::optional<Configuration>& configuration)
+                 const std::optional<Configuration>& configuration, Folder use)
     : check_(check), folder_(setup.workDir / folderName), exe_(folder_ / L"rudi.exe") {
     std::error_code error;
-    fs::remove_all(folder_, error);
-    if (!fs::create_directories(folder_, error)) {
+    if (use == Folder::fresh) {
+        fs::remove_all(folder_, error);
+    }
+    fs::create_directories(folder_, error);
+    if (!fs::is_directory(folder_, error)) {
         check.abort(L"cannot create the folder " + folder_.wstring());
     }
-    if (!CopyFileW(setup.rudiExe.c_str(), exe_.c_str(), FALSE)) {
+    if ((use == Folder::fresh || !fs::exists(exe_, error)) &&
+        !CopyFileW(setup.rudiExe.c_str(), exe_.c_str(), FALSE)) {
         check.abort(L"cannot copy " + setup.rudiExe.wstring() + L" to " + exe_.wstring() +
                     L" (error " + std::to_wstring(GetLastError()) + L")");
     }

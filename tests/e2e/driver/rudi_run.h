@@ -54,11 +54,15 @@ inline constexpr UINT trayMessage = 0x8064;
 inline constexpr int restWindowMessage = 1001, restWindowCounter = 1002, restWindowButton = 1003;
 } // namespace ids
 
+// Whether a run starts from an emptied folder or uses the folder as an earlier run left it.
+enum class Folder { fresh, kept };
+
 class RudiRun {
   public:
-    // Prepares work/<folderName>: emptied, rudi.exe copied in, 配置.edb written if given.
+    // Prepares work/<folderName>: emptied, rudi.exe copied in, 配置.edb written if given. A kept
+    // folder keeps what it holds; rudi.exe is copied only if it is missing.
     RudiRun(Check& check, const Setup& setup, const std::wstring& folderName,
-            const std::optional<Configuration>& configuration);
+            const std::optional<Configuration>& configuration, Folder use = Folder::fresh);
     RudiRun(const RudiRun&) = delete;
     RudiRun& operator=(const RudiRun&) = delete;
     ~RudiRun();
