@@ -142,6 +142,24 @@ TEST(Texts, Gbk936ConversionBothWays) {
     EXPECT_EQ(widen(std::string_view("ab\0cd", 5)), L"ab") << "a text ends at its first zero byte";
     // A lone lead byte at the end does not crash and loses only itself.
     EXPECT_EQ(widen("ab\xC4").substr(0, 2), L"ab");
+    // A lead byte without its trail byte never takes the next byte with it.
+    const struct {
+        const char* gbk;
+        const wchar_t* end;
+    } lone[] = {{"A\x81\r\nB", L"\r\nB"},
+                {"\xC4\x30", L"0"},
+                {"x\x81\x7F", L"\x7F"},
+                {"\xFE\xFF\n", L"\n"},
+                {"\x81 \xD0\xDD", L" 休"}};
+    for (const auto& c : lone) {
+        const std::wstring wide = widen(c.gbk);
+        const std::wstring end = c.end;
+        EXPECT_TRUE(wide.size() >= end.size() &&
+                    wide.compare(wide.size() - end.size(), end.size(), end) == 0)
+            << c.gbk;
+        EXPECT_LE(wide.size(), std::string(c.gbk).size()) << c.gbk;
+    }
+    EXPECT_EQ(widen("A\x81\r\nB").front(), L'A');
     // A character outside GBK becomes a question mark, never an empty text.
     EXPECT_EQ(narrow(L"a\U0001F600b").front(), 'a');
     EXPECT_EQ(narrow(L"a\U0001F600b").back(), 'b');
