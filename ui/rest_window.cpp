@@ -2,6 +2,8 @@
 
 #include "engine/state.h"
 
+#include <algorithm>
+
 namespace rudi {
 
 namespace {
@@ -23,6 +25,8 @@ void onRestWindowClicked(Runtime& rt, std::string_view control) {
     }
 }
 
+constexpr std::int32_t largestWindowWidth = 32767;
+
 } // namespace
 
 void onRestWindowCreated(Runtime& rt) {
@@ -33,7 +37,11 @@ void onRestWindowCreated(Runtime& rt) {
     rt.setGeometry(rest, "按钮1", Geometry::top, truncated(rt.screenSize().height / 2.0 + 50));
 
     const std::int32_t n = byteLength(rt.text(WindowName::main, "编辑框2"));
-    rt.setGeometry(rest, "透明标签1", Geometry::width, truncated(n * 10.0 + 10));
+    // Window sizes are 16-bit: the window system cuts a wider label at its left end to the
+    // largest width, which puts a very long message wholly off the screen. The label keeps its
+    // centre instead, so the middle of the message shows as with any message too wide to fit.
+    rt.setGeometry(rest, "透明标签1", Geometry::width,
+                   std::min(truncated(n * 10.0 + 10), largestWindowWidth));
     rt.setGeometry(rest, "透明标签1", Geometry::left,
                    truncated(rt.screenSize().width / 2.0 -
                              rt.geometry(rest, "透明标签1", Geometry::width) / 2.0));

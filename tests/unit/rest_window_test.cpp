@@ -57,6 +57,27 @@ INSTANTIATE_TEST_SUITE_P(
             "休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息休息", 285,
             290, -85, 190, 810, 190, 230}));
 
+// The label grows 10 pixels a byte up to the largest window width, and stays centred there.
+TEST_F(ProgramTest, AVeryLongRestMessageKeepsItsLabelCentredAtTheLargestWidth) {
+    const struct {
+        std::size_t bytes;
+        int left, width;
+    } cases[] = {
+        {3275, 512 - 16380, 32760}, {3276, 512 - 16383, 32767}, {100000, 512 - 16383, 32767}};
+    rt.screen = {1024, 768};
+    startWith();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        typeInto("编辑框2", std::string(c.bytes, 'x'));
+        rt.loadWindow(rest);
+        EXPECT_EQ(rt.geometry(rest, "透明标签1", Geometry::width), c.width);
+        EXPECT_EQ(rt.geometry(rest, "透明标签1", Geometry::left), c.left);
+        EXPECT_EQ(rt.text(rest, "透明标签1"), std::string(c.bytes, 'x'));
+        rt.click(rest, "按钮1");
+        ASSERT_EQ(rt.window(rest), nullptr);
+    }
+}
+
 TEST_F(ProgramTest, RestWindowIsMaximizedTranslucentAndTopmostWithItsTune) {
     startWith();
     state().restSeconds = 42;
