@@ -37,6 +37,9 @@ void checkKilledDuringApplies(Check& check, const Setup& setup);
 void checkKilledDuringAppliesLong(Check& check, const Setup& setup);
 void checkTwoCopies(Check& check, const Setup& setup);
 void checkTwoCopiesLong(Check& check, const Setup& setup);
+// input_trials.cpp
+void checkBigTexts(Check& check, const Setup& setup);
+void checkOddBytes(Check& check, const Setup& setup);
 // memory_check.cpp
 void checkMemoryOverRests(Check& check, const Setup& setup);
 void checkMemoryTwoHours(Check& check, const Setup& setup);

@@ -49,6 +49,15 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
+std::wstring fullWindowText(HWND window) {
+    const LRESULT length = sendTo(window, WM_GETTEXTLENGTH);
+    std::wstring text(static_cast<std::size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    const LRESULT got =
+        sendTo(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::clamp<LRESULT>(got, 0, length)));
+    return text;
+}
+
 std::wstring className(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);

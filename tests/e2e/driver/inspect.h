@@ -14,7 +14,10 @@ namespace e2e {
 // SendMessage with a time-out, so that a hung rudi fails a check instead of the whole run.
 LRESULT sendTo(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+// A window's text, up to 4095 characters.
 std::wstring windowText(HWND window);
+// A window's whole text, however long (WM_GETTEXTLENGTH first).
+std::wstring fullWindowText(HWND window);
 std::wstring className(HWND window);
 RECT windowRect(HWND window);
 DWORD windowStyle(HWND window);

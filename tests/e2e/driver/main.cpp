@@ -52,6 +52,8 @@ const CheckEntry checks[] = {
      checkRestWindow},
     {L"killed during applies: 配置.edb holds one whole record each time", checkKilledDuringApplies},
     {L"two copies on one folder: one whole record in turn and at once", checkTwoCopies},
+    {L"big texts: 100,000 bytes of rest message, 1 MB of event message", checkBigTexts},
+    {L"odd bytes from 配置.edb and characters GBK lacks typed in", checkOddBytes},
     {L"memory: three rests, nothing grows after the first", checkMemoryOverRests},
     {L"events-20: twenty events in a row, each in its second", checkTwentyEvents, L"events-20"},
     {L"crash-200: two hundred kills during applies", checkKilledDuringAppliesLong, L"crash-200"},
