@@ -51,9 +51,27 @@ else
   unset DISPLAY
 fi
 export RUDI_WINE_GUI=1
+
+# A program folder on a read-only disk: rudi.exe and the supplied 配置.edb under a read-only bind
+# mount (root only; without it the check that needs the folder fails and says why).
+read_only="$work/只读 程序"
+read_only_source=$work/.read-only-source
+mountpoint -q "$read_only" 2>/dev/null && umount "$read_only"
+rm -rf "$read_only_source"
+mkdir -p "$read_only" "$read_only_source"
+cp "$rudi" "$(dirname "$rudi")/配置.edb" "$read_only_source/"
+read_only_args=()
+if mount --bind "$read_only_source" "$read_only" 2>/dev/null; then
+  if mount -o remount,bind,ro "$read_only" 2>/dev/null; then
+    read_only_args=(--read-only-folder "$read_only")
+  fi
+  trap 'umount "$read_only" 2>/dev/null || true' EXIT
+fi
+
 args=(--rudi "$rudi" --recorder "$recorder" --recorder-log "$log" --work "$work" --shots "$shots")
 [ -n "$banner" ] && args+=(--banner "$banner" --icon "$icon")
 [ -n "$edb" ] && args+=(--edb "$edb")
+args+=("${read_only_args[@]}")
 [ -n "${RUDI_E2E_ONLY:-}" ] && args+=("$RUDI_E2E_ONLY")
 set +e
 "$wine_scripts/run" "$driver" "${args[@]}"

@@ -52,38 +52,6 @@ std::optional<Stored> readConfiguration(const fs::path& file) {
     return stored;
 }
 
-struct Link {
-    std::wstring target;
-    std::wstring description;
-};
-
-std::optional<Link> readLink(const fs::path& file) {
-    rudi::win32::ComPtr<IShellLinkW> link;
-    rudi::win32::ComPtr<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.putVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.putVoid())) ||
-        FAILED(persist->Load(file.c_str(), STGM_READ))) {
-        return std::nullopt;
-    }
-    Link out;
-    wchar_t buffer[MAX_PATH * 2] = {};
-    link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
-    out.target = buffer;
-    buffer[0] = L'\0';
-    link->GetDescription(buffer, MAX_PATH * 2);
-    out.description = buffer;
-    return out;
-}
-
-fs::path startupFolder() {
-    wchar_t buffer[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_STARTUP, FALSE)) {
-        return {};
-    }
-    return fs::path(buffer);
-}
-
 std::wstring describe(const Stored& s) {
     std::wstring shown = std::to_wstring(s.records) + L" record(s), first:";
     for (const std::wstring& text : s.texts) {

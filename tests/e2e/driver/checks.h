@@ -25,6 +25,7 @@ void checkEscapeCloses(Check& check, const Setup& setup);
 // error_check.cpp
 void checkMissingConfiguration(Check& check, const Setup& setup);
 void checkReadOnlyConfiguration(Check& check, const Setup& setup);
+void checkReadOnlyFolder(Check& check, const Setup& setup);
 // edb_dump_check.cpp
 void checkStoredRecordWithEdb(Check& check, const Setup& setup);
 // event_checks.cpp
@@ -32,6 +33,10 @@ void checkEventReminder(Check& check, const Setup& setup);
 void checkTwentyEvents(Check& check, const Setup& setup);
 // rest_window_check.cpp
 void checkRestWindow(Check& check, const Setup& setup);
+// environment_trials.cpp
+void checkUnicodeFolders(Check& check, const Setup& setup);
+void checkMissingStartupFolder(Check& check, const Setup& setup);
+void checkExplorerRestart(Check& check, const Setup& setup);
 // file_trials.cpp
 void checkKilledDuringApplies(Check& check, const Setup& setup);
 void checkKilledDuringAppliesLong(Check& check, const Setup& setup);

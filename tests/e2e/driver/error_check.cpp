@@ -158,4 +158,36 @@ void checkReadOnlyConfiguration(Check& check, const Setup& setup) {
     check.expect(others.empty(), L"files created beside rudi.exe:" + others);
 }
 
+// A program folder on a read-only disk: 配置.edb cannot be opened for writing, so the same
+// report as a missing one, and nothing changes or appears there. The run gives the folder
+// (run-e2e.sh mounts it read-only).
+void checkReadOnlyFolder(Check& check, const Setup& setup) {
+    if (setup.readOnlyFolder.empty()) {
+        check.abort(L"the run gives no read-only folder (--read-only-folder; run-e2e.sh makes one "
+                    L"with a read-only bind mount, which needs root)");
+    }
+    const std::filesystem::path database = setup.readOnlyFolder / L"配置.edb";
+    const std::string before = rudi::files::readWholeFile(database, 1 << 20).bytes;
+    if (before.empty()) {
+        check.abort(L"the read-only folder holds no 配置.edb");
+    }
+    const std::filesystem::path probe = setup.readOnlyFolder / L"probe.tmp";
+    HANDLE written = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (written != INVALID_HANDLE_VALUE) {
+        CloseHandle(written);
+        DeleteFileW(probe.c_str());
+        check.abort(L"the read-only folder takes new files");
+    }
+    RudiRun rudi(check, setup, setup.readOnlyFolder.filename().wstring(), std::nullopt,
+                 Folder::kept);
+    rudi.start();
+    expectErrorReport(check, setup, rudi, noDatabaseReport, L"");
+    const rudi::files::ReadResult after = rudi::files::readWholeFile(database, 1 << 20);
+    check.expect(after.status == rudi::files::ReadStatus::ok && after.bytes == before,
+                 L"配置.edb in the read-only folder changed");
+    const std::wstring others = otherFiles(rudi, {L"配置.edb"});
+    check.expect(others.empty(), L"files beside rudi.exe in the read-only folder:" + others);
+}
+
 } // namespace e2e

@@ -3,7 +3,7 @@
 // "N passed, M failed"; the exit code is 1 when a check failed, 2 on a usage error.
 //
 //   rudi_e2e --rudi EXE --recorder EXE --recorder-log FILE --work DIR --shots DIR
-//            [--banner FILE] [--icon FILE] [--edb EXE] [NAME...]
+//            [--banner FILE] [--icon FILE] [--edb EXE] [--read-only-folder DIR] [NAME...]
 //
 // Paths may be Linux paths (they are reached through drive Z:). With NAMEs, only the checks
 // whose names contain one of them run. Long-form measurements (events-20) run only when a NAME
@@ -52,9 +52,14 @@ const CheckEntry checks[] = {
      checkRestWindow},
     {L"killed during applies: 配置.edb holds one whole record each time", checkKilledDuringApplies},
     {L"two copies on one folder: one whole record in turn and at once", checkTwoCopies},
+    {L"read-only program folder: the error report, exit code -1, nothing written",
+     checkReadOnlyFolder},
+    {L"program folder and profile with Chinese, accented names and blanks", checkUnicodeFolders},
+    {L"no Startup folder: 确定 stores, no error, nothing created", checkMissingStartupFolder},
     {L"big texts: 100,000 bytes of rest message, 1 MB of event message", checkBigTexts},
     {L"odd bytes from 配置.edb and characters GBK lacks typed in", checkOddBytes},
     {L"memory: three rests, nothing grows after the first", checkMemoryOverRests},
+    {L"Explorer restarted while the window is hidden: the icon comes back", checkExplorerRestart},
     {L"events-20: twenty events in a row, each in its second", checkTwentyEvents, L"events-20"},
     {L"crash-200: two hundred kills during applies", checkKilledDuringAppliesLong, L"crash-200"},
     {L"two-copies-400: four hundred rounds of two copies", checkTwoCopiesLong, L"two-copies-400"},
@@ -71,7 +76,7 @@ void print(const std::wstring& line) {
 int usage(const std::wstring& why) {
     print(L"rudi_e2e: " + why);
     print(L"usage: rudi_e2e --rudi EXE --recorder EXE --recorder-log FILE --work DIR --shots DIR "
-          L"[--banner FILE] [--icon FILE] [--edb EXE] [NAME...]");
+          L"[--banner FILE] [--icon FILE] [--edb EXE] [--read-only-folder DIR] [NAME...]");
     return 2;
 }
 
@@ -111,6 +116,9 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (options.count(L"edb") != 0) {
         setup.edbExe = windowsPath(options[L"edb"]);
+    }
+    if (options.count(L"read-only-folder") != 0) {
+        setup.readOnlyFolder = windowsPath(options[L"read-only-folder"]);
     }
     // rudi and what it starts must not inherit a log choice: the recorders' own files decide.
     SetEnvironmentVariableW(L"RUDI_RECORDER_LOG", nullptr);

@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include <mmsystem.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -86,7 +88,10 @@ void runRests(Check& check, const Setup& setup, int minRests, double minMinutes)
     RudiRun rudi(check, setup, L"memory", configuration);
     rudi.start();
     HWND main = rudi.waitForMainWindow();
-    const std::optional<unsigned long> unixPid = unixProcessOf(L"\\memory\\rudi.exe");
+    // The whole path, without its drive: another run may have a "memory" folder too.
+    std::wstring exe = (rudi.folder() / L"rudi.exe").wstring();
+    exe = exe.size() > 2 && exe[1] == L':' ? exe.substr(2) : exe;
+    const std::optional<unsigned long> unixPid = unixProcessOf(exe);
     check.expect(unixPid.has_value(), L"the Linux process of rudi.exe was not found");
     // 取消 hides the window; the countdown goes on from the start.
     sendTo(rudi.control(ids::cancelButton), BM_CLICK);
@@ -143,6 +148,8 @@ void runRests(Check& check, const Setup& setup, int minRests, double minMinutes)
         check.expect(s.usage.kernelHandles.value_or(0) > 0, L"no kernel handles were counted" + at);
         check.expect(s.usage.gdiObjects.value_or(0) > 0, L"no GDI objects were counted" + at);
     }
+    // The tune has no device to play on here: every rest meets the missing device.
+    check.note(L"MIDI output devices: " + std::to_wstring(midiOutGetNumDevs()));
     check.note(L"rests: " + std::to_wstring(samples.size() - 1) + L" in " +
                std::to_wstring(static_cast<int>(samples.back().minutes)) + L" min");
     check.note(L"private bytes: " + kib(before.privateBytes.value_or(0)) +

@@ -28,6 +28,8 @@ struct Setup {
     std::filesystem::path icon;
     // The database tool (edb.exe), to read back what rudi stored with a reader of its own.
     std::filesystem::path edbExe;
+    // A folder on a read-only disk holding rudi.exe and 配置.edb, a folder of workDir.
+    std::filesystem::path readOnlyFolder;
 };
 
 // The one record of a 配置.edb, in the supplied file's layout.

@@ -6,8 +6,12 @@
 #include "tests/e2e/driver/text.h"
 
 #include "runtime/files.h"
+#include "runtime/win32/com_ptr.h"
 
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
 
 #include <cwctype>
 #include <system_error>
@@ -177,6 +181,33 @@ std::wstring shownLines(const std::vector<std::wstring>& lines) {
         out += (i ? L", " : L"") + quote(lines[i]);
     }
     return out + L"]";
+}
+
+std::optional<Link> readLink(const std::filesystem::path& file) {
+    rudi::win32::ComPtr<IShellLinkW> link;
+    rudi::win32::ComPtr<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.putVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, persist.putVoid())) ||
+        FAILED(persist->Load(file.c_str(), STGM_READ))) {
+        return std::nullopt;
+    }
+    Link out;
+    wchar_t buffer[MAX_PATH * 2] = {};
+    link->GetPath(buffer, MAX_PATH * 2, nullptr, SLGP_RAWPATH);
+    out.target = buffer;
+    buffer[0] = L'\0';
+    link->GetDescription(buffer, MAX_PATH * 2);
+    out.description = buffer;
+    return out;
+}
+
+std::filesystem::path startupFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, buffer, CSIDL_STARTUP, FALSE)) {
+        return {};
+    }
+    return std::filesystem::path(buffer);
 }
 
 } // namespace e2e

@@ -57,4 +57,14 @@ std::vector<std::wstring> recorderLog(const std::filesystem::path& log);
 // The lines as ["a", "b"], quoted.
 std::wstring shownLines(const std::vector<std::wstring>& lines);
 
+// A shortcut's target (as written, SLGP_RAWPATH) and description, read through IShellLinkW.
+struct Link {
+    std::wstring target;
+    std::wstring description;
+};
+std::optional<Link> readLink(const std::filesystem::path& file);
+
+// The current user's Startup folder, as the program asks for it (CSIDL_STARTUP, not created).
+std::filesystem::path startupFolder();
+
 } // namespace e2e
