@@ -8,7 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   wine64 fonts-wine xvfb xdotool x11-utils imagemagick fonts-wqy-microhei locales
-  liblnk-utils icoutils jpeginfo python3 zip
+  liblnk-utils icoutils jpeginfo python3 zip faketime
 )
 
 missing=()

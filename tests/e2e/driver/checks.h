@@ -48,6 +48,9 @@ void checkOddBytes(Check& check, const Setup& setup);
 // memory_check.cpp
 void checkMemoryOverRests(Check& check, const Setup& setup);
 void checkMemoryTwoHours(Check& check, const Setup& setup);
+// clock_trials.cpp
+void checkClockSetForwardAndBack(Check& check, const Setup& setup);
+void checkLongSuspend(Check& check, const Setup& setup);
 // shutdown_check.cpp
 void checkShutdownCommand(Check& check, const Setup& setup);
 

@@ -180,24 +180,31 @@ void runKills(Check& check, const Setup& setup, int kills) {
         }
         before = *stored.values;
     }
-    const std::wstring listing = folderListing(setup.workDir / folderName, temporaries);
     wchar_t figures[300];
     std::swprintf(figures, 300,
                   L"%d kills (seed %u), %d applies done in all; %d kills came during an apply; "
                   L"the file held the record under way %d times, the last one done %d times",
                   kills, seed, applies, killedInApply, newer, older);
     check.note(figures);
-    check.note(L"temporary files left in the folder: " + std::to_wstring(temporaries) + L" (" +
-               listing + L")");
-    check.expect(temporaries == 0, L"the kills left " + std::to_wstring(temporaries) +
-                                       L" temporary files beside 配置.edb that no start removed");
-    // A start after the last kill reads the file as the last check saw it.
+    // A start after the last kill reads the file as the last check saw it, and its first write
+    // clears what the killed writers left beside the file.
     RudiRun last(check, setup, folderName, std::nullopt, Folder::kept);
     last.start();
     last.waitForMainWindow();
     check.expectEqual(L"编辑框1 after the last kill",
                       windowText(GetDlgItem(last.mainWindow(), ids::intervalEdit)),
                       before.interval);
+    std::size_t leftBefore = 0;
+    folderListing(setup.workDir / folderName, leftBefore);
+    check.expect(apply(last, valuesFor(static_cast<unsigned>(kills), 0, L"")),
+                 L"the apply after the last kill did not finish");
+    const std::wstring listing = folderListing(setup.workDir / folderName, temporaries);
+    check.note(L"temporary files: " + std::to_wstring(leftBefore) +
+               L" left by the kills before the last write, " + std::to_wstring(temporaries) +
+               L" after it (" + listing + L")");
+    check.expect(temporaries == 0, L"the write after the kills left " +
+                                       std::to_wstring(temporaries) +
+                                       L" temporary files beside 配置.edb");
 }
 
 void runTwoCopies(Check& check, const Setup& setup, int rounds) {

@@ -3,8 +3,13 @@
 #include "runtime/files.h"
 #include "settings/edb_configuration.h"
 #include "tests/e2e/driver/inspect.h"
+#include "tests/e2e/driver/process_usage.h"
 #include "tests/e2e/driver/text.h"
 
+#include <tlhelp32.h>
+
+#include <cwchar>
+#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -18,6 +23,85 @@ constexpr DWORD startTimeoutMs = 30000;
 
 std::wstring describeExit(DWORD code) {
     return std::to_wstring(static_cast<long>(code)) + L" (" + hex(code) + L")";
+}
+
+// The Linux program that runs this process: Wine's loader, mapped into it as "wine64" (or
+// "wine", as builds without a separate 64-bit loader call it). Its Linux process is found by
+// this program's file; /proc/self would be the Wine server's, which opens files for Wine.
+std::optional<std::wstring> wineLoader() {
+    wchar_t self[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    const std::wstring exe = linuxPath(self);
+    const std::optional<unsigned long> pid = exe.empty() ? std::nullopt : unixProcessOf(exe);
+    if (!pid) {
+        return std::nullopt;
+    }
+    std::ifstream maps(windowsPath(L"/proc/" + std::to_wstring(*pid) + L"/maps"), std::ios::binary);
+    std::string line;
+    while (std::getline(maps, line)) {
+        const std::size_t slash = line.find('/');
+        if (slash == std::string::npos) {
+            continue;
+        }
+        const std::string path = line.substr(slash);
+        const std::string name = path.substr(path.rfind('/') + 1);
+        if (name == "wine64" || name == "wine") {
+            return fromUtf8(path);
+        }
+    }
+    return std::nullopt;
+}
+
+// This process's environment with the entries added, replacing those of the same names.
+std::wstring environmentBlock(const std::vector<std::wstring>& added) {
+    const auto nameOf = [](const std::wstring& entry) {
+        return entry.substr(0, entry.find(L'=', 1));
+    };
+    std::wstring block;
+    if (LPWCH current = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = current; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+            bool replaced = false;
+            for (const std::wstring& a : added) {
+                replaced = replaced || _wcsicmp(nameOf(entry).c_str(), nameOf(a).c_str()) == 0;
+            }
+            if (!replaced) {
+                block += entry;
+                block += L'\0';
+            }
+        }
+        FreeEnvironmentStringsW(current);
+    }
+    for (const std::wstring& a : added) {
+        block += a;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+// The process whose image is the file exe, if one runs.
+DWORD processOfImage(const fs::path& exe) {
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    DWORD found = 0;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more && found == 0;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, exe.filename().c_str()) != 0) {
+            continue;
+        }
+        UniqueHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        wchar_t image[MAX_PATH * 2] = {};
+        DWORD size = MAX_PATH * 2;
+        std::error_code error;
+        if (process.get() != nullptr &&
+            QueryFullProcessImageNameW(process.get(), 0, image, &size) &&
+            fs::equivalent(fs::path(image), exe, error)) {
+            found = entry.th32ProcessID;
+        }
+    }
+    return found;
 }
 
 } // namespace
@@ -76,6 +160,55 @@ void RudiRun::start() {
     threadId_ = info.dwThreadId;
 }
 
+void RudiRun::start(const std::vector<std::wstring>& linuxEnvironment) {
+    if (linuxEnvironment.empty()) {
+        start();
+        return;
+    }
+    const std::optional<std::wstring> loader = wineLoader();
+    if (!loader) {
+        check_.abort(L"Wine's loader (wine64 or wine) was not found among the mappings of this "
+                     L"driver's Linux process");
+    }
+    const fs::path loaderPath = windowsPath(*loader);
+    // The loader finds its own files from its first argument, which must be a Linux path.
+    std::wstring commandLine = L"\"" + *loader + L"\" \"" + exe_.wstring() + L"\"";
+    std::wstring environment = environmentBlock(linuxEnvironment);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    GetLocalTime(&startedAt_);
+    if (!CreateProcessW(loaderPath.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, environment.data(), folder_.c_str(), &startup,
+                        &info)) {
+        check_.abort(L"cannot start " + loaderPath.wstring() + L" on " + exe_.wstring() +
+                     L" (error " + std::to_wstring(GetLastError()) + L")");
+    }
+    // What comes back stands for the Linux program, which Wine does not follow.
+    for (HANDLE h : {info.hProcess, info.hThread}) {
+        if (h != nullptr) {
+            CloseHandle(h);
+        }
+    }
+    DWORD id = 0;
+    waitUntil(
+        [&] {
+            id = processOfImage(exe_);
+            return id != 0;
+        },
+        startTimeoutMs, 50);
+    if (id == 0) {
+        check_.abort(L"no process runs " + exe_.wstring() + L" within 30 s of starting " +
+                     loaderPath.wstring() + L" on it");
+    }
+    process_ = UniqueHandle(OpenProcess(PROCESS_ALL_ACCESS, FALSE, id));
+    if (process_.get() == nullptr) {
+        check_.abort(L"cannot open the process of " + exe_.wstring() + L" (error " +
+                     std::to_wstring(GetLastError()) + L")");
+    }
+    processId_ = id;
+}
+
 HWND RudiRun::waitForMainWindow() {
     HWND found = nullptr;
     const bool shown = waitUntil(
@@ -93,6 +226,9 @@ HWND RudiRun::waitForMainWindow() {
         startTimeoutMs, 100);
     if (found != nullptr) {
         main_ = found;
+        if (threadId_ == 0) { // started through Wine's loader: the window's thread is the main one
+            threadId_ = GetWindowThreadProcessId(found, nullptr);
+        }
         return main_;
     }
     if (HWND box = errorBox()) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -73,6 +74,12 @@ class RudiRun {
 
     // Starts rudi.exe with the folder as its current directory.
     void start();
+    // Starts it with "NAME=value" entries added to the environment of its Linux process (for
+    // LD_PRELOAD and what the preloaded library reads). Wine gives a Windows program that this
+    // one starts this process's own Linux environment, whatever the environment block says; a
+    // Linux program gets the block. So Wine's loader, the Linux program that runs this driver
+    // too, is started on rudi.exe with the block, and the new process is found by its image.
+    void start(const std::vector<std::wstring>& linuxEnvironment);
     // Waits for the main window to be shown; aborts the check if it is not.
     HWND waitForMainWindow();
     HWND mainWindow() const { return main_; }

@@ -63,6 +63,19 @@ std::filesystem::path windowsPath(std::wstring path) {
     return std::filesystem::path(path);
 }
 
+std::wstring linuxPath(const std::filesystem::path& path) {
+    using UnixFileName = char*(CDECL*)(const wchar_t*);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixFileName != nullptr ? unixFileName(path.c_str()) : nullptr;
+    if (name == nullptr) {
+        return std::wstring();
+    }
+    const std::wstring shown = fromUtf8(name);
+    HeapFree(GetProcessHeap(), 0, name);
+    return shown;
+}
+
 std::wstring hex(unsigned long long value) {
     wchar_t buffer[24];
     swprintf(buffer, 24, L"0x%llX", value);

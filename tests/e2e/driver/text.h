@@ -17,6 +17,9 @@ std::wstring fromGbk(const std::string& text);
 // A path given on the command line: a Linux path (beginning with '/') is reached through
 // drive Z:, anything else is taken as a Windows path.
 std::filesystem::path windowsPath(std::wstring path);
+// The Linux path of a Windows path, as Wine maps it (its wine_get_unix_file_name); empty when
+// Wine does not know one.
+std::wstring linuxPath(const std::filesystem::path& path);
 
 std::wstring hex(unsigned long long value);
 
