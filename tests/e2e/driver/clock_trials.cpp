@@ -255,35 +255,16 @@ bool waitForTick(const RudiRun& rudi) {
     return false;
 }
 
-bool applyWithOk(Check& check, const RudiRun& rudi) {
-    if (!clickCentre(rudi.control(ids::okButton))) {
-        check.fail(L"the pointer could not be moved onto 确定");
-        return false;
-    }
-    return check.expect(waitUntil([&] { return !IsWindowVisible(rudi.mainWindow()); }, 3000),
-                        L"a click on 确定 left the main window on the screen");
-}
-
-bool showWindow(Check& check, const RudiRun& rudi) {
-    if (IsWindowVisible(rudi.mainWindow())) {
-        return true;
-    }
-    postTrayEvent(rudi, WM_LBUTTONDBLCLK);
-    return check.expect(
-        waitUntil([&] { return IsWindowVisible(rudi.mainWindow()) != FALSE; }, 3000),
-        L"the main window does not come back on a double-click on the tray icon");
-}
-
 // Sets the event second `when` (on rudi's clock) and its message through the window and 确定;
 // false (the check failed) when that did not work.
 bool setEvent(Check& check, const RudiRun& rudi, const SYSTEMTIME& when,
               const std::wstring& message) {
-    if (!showWindow(check, rudi)) {
+    if (!showFromTray(check, rudi)) {
         return false;
     }
     sendTo(rudi.control(ids::eventMessageEdit), WM_SETTEXT, 0,
            reinterpret_cast<LPARAM>(message.c_str()));
-    return setEventTime(check, rudi, when) && applyWithOk(check, rudi);
+    return setEventTime(check, rudi, when) && clickOk(check, rudi);
 }
 
 // An event set a few seconds ahead on rudi's clock: its box in its second, one box, and none

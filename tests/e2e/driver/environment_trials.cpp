@@ -100,13 +100,6 @@ bool applyWithAutoRun(Check& check, const RudiRun& rudi, bool wanted) {
                         L"确定 left the main window on the screen");
 }
 
-bool showAgain(Check& check, const RudiRun& rudi) {
-    postTrayEvent(rudi, WM_LBUTTONDBLCLK);
-    return check.expect(
-        waitUntil([&] { return IsWindowVisible(rudi.mainWindow()) != FALSE; }, 3000),
-        L"the main window does not come back on a double-click on the tray icon");
-}
-
 } // namespace
 
 void checkUnicodeFolders(Check& check, const Setup& setup) {
@@ -148,7 +141,7 @@ void checkUnicodeFolders(Check& check, const Setup& setup) {
     } else {
         check.fail(L"the shortcut " + quote(link.wstring()) + L" cannot be read");
     }
-    if (!showAgain(check, rudi) || !applyWithAutoRun(check, rudi, false)) {
+    if (!showFromTray(check, rudi) || !applyWithAutoRun(check, rudi, false)) {
         return;
     }
     check.expect(waitUntil([&] { return !fs::exists(link, error); }, 3000),
@@ -181,7 +174,7 @@ void checkMissingStartupFolder(Check& check, const Setup& setup) {
     const std::wstring before = windowText(countdown);
     check.expect(waitUntil([&] { return windowText(countdown) != before; }, 2500),
                  L"标签7 stopped at " + quote(before) + L" after 确定 without a Startup folder");
-    if (showAgain(check, rudi)) {
+    if (showFromTray(check, rudi)) {
         applyWithAutoRun(check, rudi, false);
         check.expect(
             rudi.running() && rudi.errorBox() == nullptr,

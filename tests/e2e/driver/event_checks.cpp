@@ -16,26 +16,6 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-bool clickOk(Check& check, const RudiRun& rudi) {
-    if (!clickCentre(rudi.control(ids::okButton))) {
-        check.fail(L"the pointer could not be moved onto 确定");
-        return false;
-    }
-    return check.expect(waitUntil([&] { return !IsWindowVisible(rudi.mainWindow()); }, 3000),
-                        L"a click on 确定 left the main window on the screen");
-}
-
-bool showFromTray(Check& check, const RudiRun& rudi) {
-    postTrayEvent(rudi, WM_LBUTTONDBLCLK);
-    return check.expect(
-        waitUntil([&] { return IsWindowVisible(rudi.mainWindow()) != FALSE; }, 3000),
-        L"the main window does not come back on a double-click on the tray icon");
-}
-
-} // namespace
-
 void checkEventReminder(Check& check, const Setup& setup) {
     RudiRun rudi(check, setup, L"event", Configuration{}); // 25 minutes: no rest comes
     rudi.start();

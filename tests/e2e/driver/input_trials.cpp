@@ -36,7 +36,7 @@ bool setText(Check& check, HWND edit, const std::wstring& name, const std::wstri
                             L" characters (WM_SETTEXT)");
 }
 
-bool clickOk(Check& check, const RudiRun& rudi) {
+bool applyLong(Check& check, const RudiRun& rudi) {
     HWND ok = rudi.control(ids::okButton);
     return check.expect(sendLong(rudi.mainWindow(), WM_COMMAND,
                                  MAKEWPARAM(ids::okButton, BN_CLICKED),
@@ -101,15 +101,6 @@ std::wstring bigEventMessage() {
     return text;
 }
 
-HWND restWindowOf(const RudiRun& rudi) {
-    for (HWND w : topLevelWindows(rudi.processId(), L"rudi.RestWindow")) {
-        if (IsWindowVisible(w)) {
-            return w;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void checkBigTexts(Check& check, const Setup& setup) {
@@ -132,7 +123,7 @@ void checkBigTexts(Check& check, const Setup& setup) {
         }
         const SYSTEMTIME when = secondsAhead(8);
         const ULONGLONG applyStarted = GetTickCount64();
-        if (!setEventTime(check, rudi, when) || !clickOk(check, rudi)) {
+        if (!setEventTime(check, rudi, when) || !applyLong(check, rudi)) {
             return;
         }
         check.note(L"确定 with 1.1 MB of texts took " +
@@ -279,7 +270,7 @@ void checkOddBytes(Check& check, const Setup& setup) {
     }
     check.expectEqual(L"编辑框2 after typing", windowText(rudi.control(ids::restMessageEdit)),
                       typed);
-    if (!clickOk(check, rudi)) {
+    if (!applyLong(check, rudi)) {
         return;
     }
     if (const auto record = storedRecord(check, rudi.folder() / L"配置.edb")) {

@@ -36,15 +36,6 @@ Sample sampleOf(const RudiRun& rudi, std::optional<unsigned long> unixPid, int r
                   usageOf(rudi.process(), rudi.processId(), unixPid)};
 }
 
-HWND restWindowOf(const RudiRun& rudi) {
-    for (HWND w : topLevelWindows(rudi.processId(), L"rudi.RestWindow")) {
-        if (IsWindowVisible(w)) {
-            return w;
-        }
-    }
-    return nullptr;
-}
-
 void writeSamples(Check& check, const Setup& setup, const std::vector<Sample>& samples) {
     const std::filesystem::path file = setup.shotsDir / L"memory-samples.csv";
     std::ofstream out(file, std::ios::binary);

@@ -17,15 +17,6 @@ namespace e2e {
 
 namespace {
 
-HWND restWindow(const RudiRun& rudi) {
-    for (HWND w : topLevelWindows(rudi.processId(), L"rudi.RestWindow")) {
-        if (IsWindowVisible(w)) {
-            return w;
-        }
-    }
-    return nullptr;
-}
-
 std::wstring counterText(int seconds) {
     return L"已休息 " + std::to_wstring(seconds) + L" 秒  按ESC返回";
 }
@@ -193,7 +184,7 @@ void checkRestWindow(Check& check, const Setup& setup) {
     }
 
     HWND rest = nullptr;
-    waitUntil([&] { return (rest = restWindow(rudi)) != nullptr || !rudi.running(); }, 66000);
+    waitUntil([&] { return (rest = restWindowOf(rudi)) != nullptr || !rudi.running(); }, 66000);
     const long long restAt = localNowMs();
     const double afterShown = static_cast<double>(restAt - shownAt) / 1000.0;
     if (rest == nullptr) {

@@ -210,4 +210,32 @@ std::filesystem::path startupFolder() {
     return std::filesystem::path(buffer);
 }
 
+bool clickOk(Check& check, const RudiRun& rudi) {
+    if (!clickCentre(rudi.control(ids::okButton))) {
+        check.fail(L"the pointer could not be moved onto 确定");
+        return false;
+    }
+    return check.expect(waitUntil([&] { return !IsWindowVisible(rudi.mainWindow()); }, 3000),
+                        L"a click on 确定 left the main window on the screen");
+}
+
+bool showFromTray(Check& check, const RudiRun& rudi) {
+    if (IsWindowVisible(rudi.mainWindow())) {
+        return true;
+    }
+    postTrayEvent(rudi, WM_LBUTTONDBLCLK);
+    return check.expect(
+        waitUntil([&] { return IsWindowVisible(rudi.mainWindow()) != FALSE; }, 3000),
+        L"the main window does not come back on a double-click on the tray icon");
+}
+
+HWND restWindowOf(const RudiRun& rudi) {
+    for (HWND w : topLevelWindows(rudi.processId(), L"rudi.RestWindow")) {
+        if (IsWindowVisible(w)) {
+            return w;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace e2e

@@ -67,4 +67,13 @@ std::optional<Link> readLink(const std::filesystem::path& file);
 // The current user's Startup folder, as the program asks for it (CSIDL_STARTUP, not created).
 std::filesystem::path startupFolder();
 
+// Clicks the middle of 确定 with the pointer and waits until the main window has gone.
+bool clickOk(Check& check, const RudiRun& rudi);
+
+// Shows the main window with a double-click on the tray icon, unless it is shown already.
+bool showFromTray(Check& check, const RudiRun& rudi);
+
+// The rest window (a visible "rudi.RestWindow" of the process), or null.
+HWND restWindowOf(const RudiRun& rudi);
+
 } // namespace e2e
