@@ -223,7 +223,8 @@ void runTwoCopies(Check& check, const Setup& setup, int rounds) {
     SRWLOCK sentLock = SRWLOCK_INIT;
     std::atomic<bool> stop{false};
     std::atomic<long> reads{0};
-    std::wstring readerProblem;
+    std::wstring readerProblem; // written by the reader before it sets readerFailed and ends
+    std::atomic<bool> readerFailed{false};
     std::thread reader([&] {
         while (!stop) {
             const Stored stored = readStored(file);
@@ -235,6 +236,7 @@ void runTwoCopies(Check& check, const Setup& setup, int rounds) {
                 readerProblem = stored.values
                                     ? L"a reader saw values never applied: " + shown(*stored.values)
                                     : L"a reader saw: " + stored.problem;
+                readerFailed = true;
                 return;
             }
         }
@@ -260,7 +262,7 @@ void runTwoCopies(Check& check, const Setup& setup, int rounds) {
     std::optional<Joiner> joiner(std::in_place, stop, reader);
 
     int inTurn = 0, atOnce = 0, aWon = 0, bWon = 0;
-    for (int round = 0; round < rounds && readerProblem.empty(); ++round) {
+    for (int round = 0; round < rounds && !readerFailed; ++round) {
         const Values va = valuesFor(static_cast<unsigned>(round), 1, L"甲");
         const Values vb = valuesFor(static_cast<unsigned>(round), 2, L"乙");
         remember(va);
