@@ -182,10 +182,13 @@ ProcessUsage usageOf(HANDLE process, DWORD processId, std::optional<unsigned lon
     if (unixPid) {
         const std::wstring base = L"/proc/" + std::to_wstring(*unixPid);
         const std::string rollup = readAll(linuxFile(base + L"/smaps_rollup"));
-        const auto clean = kilobytesField(rollup, "Private_Clean");
-        const auto dirty = kilobytesField(rollup, "Private_Dirty");
-        if (clean && dirty) {
-            usage.privateBytes = *clean + *dirty;
+        // What the process allocated for itself: its anonymous memory, resident or swapped.
+        // (Private_Clean would count pages of shared files that no other process happens to
+        // map at the moment: it moves when other Wine programs start or end.)
+        const auto anonymous = kilobytesField(rollup, "Anonymous");
+        const auto swapped = kilobytesField(rollup, "Swap");
+        if (anonymous && swapped) {
+            usage.privateBytes = *anonymous + *swapped;
         }
         usage.residentBytes = kilobytesField(rollup, "Rss");
     }

@@ -14,7 +14,7 @@
 namespace e2e {
 
 struct ProcessUsage {
-    std::optional<unsigned long long> privateBytes; // Private_Clean + Private_Dirty
+    std::optional<unsigned long long> privateBytes; // anonymous memory, resident or swapped
     std::optional<unsigned long long> residentBytes;
     std::optional<unsigned long> kernelHandles;
     std::optional<unsigned long> gdiObjects;
