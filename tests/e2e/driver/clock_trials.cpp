@@ -19,11 +19,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 #include <vector>
 
@@ -42,33 +42,14 @@ constexpr long long lateTickMs = 300;
 // How long the process is held stopped.
 constexpr DWORD stopMs = 25000;
 
-std::string readAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The Linux process of this run's rudi.exe, found by the path of its program file.
-std::optional<unsigned long> linuxProcessOf(const RudiRun& rudi) {
-    const std::wstring exe = linuxPath(rudi.folder() / L"rudi.exe");
-    return exe.empty() ? std::nullopt : unixProcessOf(exe);
-}
-
 bool mapsLibrary(unsigned long pid, const std::wstring& library) {
-    return readAll(windowsPath(L"/proc/" + std::to_wstring(pid) + L"/maps")).find(utf8(library)) !=
-           std::string::npos;
-}
-
-// The driver's own Linux process (/proc/self is the Wine server's, which opens files for it).
-std::optional<unsigned long> driverProcess() {
-    wchar_t self[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-    const std::wstring exe = linuxPath(self);
-    return exe.empty() ? std::nullopt : unixProcessOf(exe);
+    const std::vector<std::string> files = mappedFiles(pid);
+    return std::find(files.begin(), files.end(), utf8(library)) != files.end();
 }
 
 // The state letter in /proc/PID/stat ('T' stopped, 'S' sleeping, ...), or '?'.
 char processState(unsigned long pid) {
-    const std::string stat = readAll(windowsPath(L"/proc/" + std::to_wstring(pid) + L"/stat"));
+    const std::string stat = procFile(pid, L"stat");
     const std::size_t end = stat.rfind(')');
     return end != std::string::npos && end + 2 < stat.size() ? stat[end + 2] : '?';
 }
@@ -354,7 +335,7 @@ void checkClockSetForwardAndBack(Check& check, const Setup& setup) {
                 L"FAKETIME_TIMESTAMP_FILE=" + clockFile, L"FAKETIME_NO_CACHE=1",
                 L"FAKETIME_DONT_FAKE_MONOTONIC=1"});
     rudi.waitForMainWindow();
-    const std::optional<unsigned long> pid = linuxProcessOf(rudi);
+    const std::optional<unsigned long> pid = unixProcessOfFile(rudi.folder() / L"rudi.exe");
     if (!pid) {
         check.abort(L"the Linux process of rudi.exe was not found");
     }
@@ -364,7 +345,7 @@ void checkClockSetForwardAndBack(Check& check, const Setup& setup) {
                           std::to_wstring(*pid))) {
         return;
     }
-    const std::optional<unsigned long> driver = driverProcess();
+    const std::optional<unsigned long> driver = ownUnixProcess();
     check.expect(driver && !mapsLibrary(*driver, fakeTimeLibrary),
                  driver ? L"libfaketime is mapped into the driver's own process too"
                         : L"the driver's own Linux process was not found");
@@ -410,7 +391,7 @@ void checkLongSuspend(Check& check, const Setup& setup) {
     RudiRun rudi(check, setup, L"clock-suspend", Configuration{});
     rudi.start();
     rudi.waitForMainWindow();
-    const std::optional<unsigned long> pid = linuxProcessOf(rudi);
+    const std::optional<unsigned long> pid = unixProcessOfFile(rudi.folder() / L"rudi.exe");
     if (!pid) {
         check.abort(L"the Linux process of rudi.exe was not found");
     }

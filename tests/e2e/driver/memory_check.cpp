@@ -79,10 +79,8 @@ void runRests(Check& check, const Setup& setup, int minRests, double minMinutes)
     RudiRun rudi(check, setup, L"memory", configuration);
     rudi.start();
     HWND main = rudi.waitForMainWindow();
-    // The whole path, without its drive: another run may have a "memory" folder too.
-    std::wstring exe = (rudi.folder() / L"rudi.exe").wstring();
-    exe = exe.size() > 2 && exe[1] == L':' ? exe.substr(2) : exe;
-    const std::optional<unsigned long> unixPid = unixProcessOf(exe);
+    // By the whole path: another run may have a "memory" folder too.
+    const std::optional<unsigned long> unixPid = unixProcessOfFile(rudi.folder() / L"rudi.exe");
     check.expect(unixPid.has_value(), L"the Linux process of rudi.exe was not found");
     // 取消 hides the window; the countdown goes on from the start.
     sendTo(rudi.control(ids::cancelButton), BM_CLICK);

@@ -21,11 +21,6 @@ std::wstring linuxFile(const std::wstring& path) {
     return windowsPath(path).wstring();
 }
 
-std::string readAll(const std::wstring& path) {
-    std::ifstream in(std::filesystem::path(path), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // "Key:   123 kB" lines of /proc/N/status and smaps_rollup, in bytes.
 std::optional<unsigned long long> kilobytesField(const std::string& text, const std::string& key) {
     std::istringstream lines(text);
@@ -138,6 +133,24 @@ std::optional<unsigned long> gdiObjectsOf(HANDLE process) {
 
 } // namespace
 
+std::string procFile(unsigned long pid, const std::wstring& name) {
+    std::ifstream in(windowsPath(L"/proc/" + std::to_wstring(pid) + L"/" + name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> mappedFiles(unsigned long pid) {
+    std::vector<std::string> files;
+    std::istringstream maps(procFile(pid, L"maps"));
+    std::string line;
+    while (std::getline(maps, line)) {
+        const std::size_t slash = line.find('/');
+        if (slash != std::string::npos) {
+            files.push_back(line.substr(slash));
+        }
+    }
+    return files;
+}
+
 std::optional<unsigned long> unixProcessOf(const std::wstring& exeSuffix) {
     // Wine maps the program's file into its process, so its Linux path is among the mappings.
     std::wstring suffix = lowered(exeSuffix);
@@ -155,17 +168,12 @@ std::optional<unsigned long> unixProcessOf(const std::wstring& exeSuffix) {
         if (name.empty() || name.find_first_not_of(L"0123456789") != std::wstring::npos) {
             continue;
         }
-        std::istringstream maps(readAll(linuxFile(L"/proc/" + name + L"/maps")));
-        std::string line;
-        while (std::getline(maps, line)) {
-            const std::size_t slash = line.find('/');
-            if (slash == std::string::npos) {
-                continue;
-            }
-            const std::wstring mapped = lowered(fromUtf8(line.substr(slash)));
+        const unsigned long pid = std::stoul(name);
+        for (const std::string& file : mappedFiles(pid)) {
+            const std::wstring mapped = lowered(fromUtf8(file));
             if (mapped.size() >= suffix.size() &&
                 mapped.compare(mapped.size() - suffix.size(), suffix.size(), suffix) == 0) {
-                found.push_back(std::stoul(name));
+                found.push_back(pid);
                 break;
             }
         }
@@ -177,11 +185,21 @@ std::optional<unsigned long> unixProcessOf(const std::wstring& exeSuffix) {
     return found[0];
 }
 
+std::optional<unsigned long> unixProcessOfFile(const std::filesystem::path& exe) {
+    const std::wstring path = linuxPath(exe);
+    return path.empty() ? std::nullopt : unixProcessOf(path);
+}
+
+std::optional<unsigned long> ownUnixProcess() {
+    wchar_t self[MAX_PATH * 2] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    return unixProcessOfFile(self);
+}
+
 ProcessUsage usageOf(HANDLE process, DWORD processId, std::optional<unsigned long> unixPid) {
     ProcessUsage usage;
     if (unixPid) {
-        const std::wstring base = L"/proc/" + std::to_wstring(*unixPid);
-        const std::string rollup = readAll(linuxFile(base + L"/smaps_rollup"));
+        const std::string rollup = procFile(*unixPid, L"smaps_rollup");
         // What the process allocated for itself: its anonymous memory, resident or swapped.
         // (Private_Clean would count pages of shared files that no other process happens to
         // map at the moment: it moves when other Wine programs start or end.)

@@ -8,8 +8,10 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -21,9 +23,20 @@ struct ProcessUsage {
     unsigned long windows = 0; // top-level windows of the process and their children
 };
 
-// The Linux process that runs the Windows program whose full path ends in exeSuffix (matched
-// without regard to case against its command line), if exactly one does.
+// The whole content of /proc/<pid>/<name>, read through drive Z:.
+std::string procFile(unsigned long pid, const std::wstring& name);
+
+// The Linux paths (UTF-8) of the files mapped into the process, in the order of its mappings.
+std::vector<std::string> mappedFiles(unsigned long pid);
+
+// The Linux process that runs the Windows program whose file's Linux path ends in exeSuffix
+// (matched without regard to case against the files mapped into it), if exactly one does.
 std::optional<unsigned long> unixProcessOf(const std::wstring& exeSuffix);
+// The same for the program file `exe`, given as a Windows path.
+std::optional<unsigned long> unixProcessOfFile(const std::filesystem::path& exe);
+// This program's own Linux process (/proc/self would be the Wine server's, which opens files
+// for Wine).
+std::optional<unsigned long> ownUnixProcess();
 
 ProcessUsage usageOf(HANDLE process, DWORD processId, std::optional<unsigned long> unixPid);
 

@@ -9,7 +9,6 @@
 #include <tlhelp32.h>
 
 #include <cwchar>
-#include <fstream>
 #include <system_error>
 #include <vector>
 
@@ -27,23 +26,13 @@ std::wstring describeExit(DWORD code) {
 
 // The Linux program that runs this process: Wine's loader, mapped into it as "wine64" (or
 // "wine", as builds without a separate 64-bit loader call it). Its Linux process is found by
-// this program's file; /proc/self would be the Wine server's, which opens files for Wine.
+// this program's file.
 std::optional<std::wstring> wineLoader() {
-    wchar_t self[MAX_PATH * 2] = {};
-    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
-    const std::wstring exe = linuxPath(self);
-    const std::optional<unsigned long> pid = exe.empty() ? std::nullopt : unixProcessOf(exe);
+    const std::optional<unsigned long> pid = ownUnixProcess();
     if (!pid) {
         return std::nullopt;
     }
-    std::ifstream maps(windowsPath(L"/proc/" + std::to_wstring(*pid) + L"/maps"), std::ios::binary);
-    std::string line;
-    while (std::getline(maps, line)) {
-        const std::size_t slash = line.find('/');
-        if (slash == std::string::npos) {
-            continue;
-        }
-        const std::string path = line.substr(slash);
+    for (const std::string& path : mappedFiles(*pid)) {
         const std::string name = path.substr(path.rfind('/') + 1);
         if (name == "wine64" || name == "wine") {
             return fromUtf8(path);
